@@ -1,0 +1,33 @@
+// The two ways in which reading a settings file can fail.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include <expat.h>
+
+// A well-formed document that is not a settings document (its root is not "setting").
+class load_exception : public std::domain_error {
+  public:
+    explicit load_exception(const std::string& message) : std::domain_error(message) {}
+};
+
+namespace MXML {
+
+// The file could not be read or is not well-formed XML. The message is empty on purpose:
+// the position and the parser's error code are all it carries.
+class SyntaxException : public std::domain_error {
+  public:
+    SyntaxException(XML_Error code, std::int32_t index, std::uint32_t at_line,
+                    std::uint32_t at_column)
+        : std::domain_error(""), error_code(code), byte_index(index), line(at_line),
+          column(at_column) {}
+
+    XML_Error error_code;    // the parser's error code at the failure
+    std::int32_t byte_index; // byte offset of the failing event, -1 when there is none
+    std::uint32_t line;      // counted from 1
+    std::uint32_t column;    // counted from 0
+};
+
+} // namespace MXML

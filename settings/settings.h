@@ -1,0 +1,39 @@
+// The settings record: everything the service host takes from its settings file.
+#pragma once
+
+#include <cstdio> // first, so that its stdout/stderr macros exist before they are set aside
+#include <list>
+#include <string>
+
+// The record's first two fields carry the names of the settings file's attributes
+// "stdout" and "stderr". Some C runtimes (MinGW's, Microsoft's) define those two names
+// as macros, which would rewrite the member names wherever <cstdio> is in scope, so
+// they are set aside while the record is declared. Code reaches the two fields through
+// stdout_log() and stderr_log() below, which work whatever the C runtime does.
+#pragma push_macro("stdout")
+#pragma push_macro("stderr")
+#undef stdout
+#undef stderr
+
+struct settings_record {
+    std::string stdout;                         // log file receiving standard output
+    std::string stderr;                         // log file receiving standard error
+    std::string dll_path;                       // the Java VM library to load
+    std::string class_path;                     // class path items, ";"-separated
+    std::list<std::string> options;             // Java VM options, in order
+    std::string class_name;                     // server class, "/"-separated
+    std::string start_method;                   // static start method's name
+    std::string stop_method;                    // static stop method's name
+    std::list<std::string> start_method_params; // start method's arguments, in order
+};
+
+inline std::string& stdout_log(settings_record& record) { return record.stdout; }
+inline const std::string& stdout_log(const settings_record& record) { return record.stdout; }
+inline std::string& stderr_log(settings_record& record) { return record.stderr; }
+inline const std::string& stderr_log(const settings_record& record) { return record.stderr; }
+
+#pragma pop_macro("stderr")
+#pragma pop_macro("stdout")
+
+// The one process-wide record. It starts empty and is filled by load_settings().
+extern settings_record settings;

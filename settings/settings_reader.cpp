@@ -1,0 +1,158 @@
+#include "settings/settings_reader.h"
+
+#include <cstring>
+
+#include "settings/exceptions.h"
+
+namespace {
+
+bool is(const XML_Char* name, const char* expected) { return std::strcmp(name, expected) == 0; }
+
+// Records why the load fails and halts the parser: no exception may unwind through
+// Expat's frames, and no later callback may change the record.
+void halt(settings_parse_context& context, std::exception_ptr failure) {
+    context.failure = std::move(failure);
+    XML_StopParser(context.parser, XML_FALSE);
+}
+
+// Runs one callback's work unless the load has already failed; an exception it raises
+// (a wrong root, or running out of memory) halts the parser instead of leaving.
+template <typename Work> void guarded(void* user_data, Work work) {
+    auto& context = *static_cast<settings_parse_context*>(user_data);
+    if (context.failure) {
+        return;
+    }
+    try {
+        work(context);
+    } catch (...) {
+        halt(context, std::current_exception());
+    }
+}
+
+void start_in_setting(settings_parse_context& context, const XML_Char* name,
+                      const XML_Char** attributes) {
+    settings_record& record = *context.target;
+    if (is(name, "log")) {
+        stdout_log(record) = get_attribute(attributes, "stdout");
+        stderr_log(record) = get_attribute(attributes, "stderr");
+        context.state = state_log;
+    } else if (is(name, "jvm")) {
+        record.dll_path = get_attribute(attributes, "dll_path");
+        record.class_path = get_attribute(attributes, "class_path");
+        context.state = state_jvm;
+    } else if (is(name, "server")) {
+        record.class_name = get_attribute(attributes, "class");
+        record.start_method = get_attribute(attributes, "start_method");
+        record.stop_method = get_attribute(attributes, "stop_method");
+        context.state = state_server;
+    }
+}
+
+} // namespace
+
+std::string get_attribute(const XML_Char** attributes, const char* name) {
+    for (const XML_Char** pair = attributes; *pair != nullptr; pair += 2) {
+        if (is(pair[0], name)) {
+            std::ostringstream value;
+            value << pair[1];
+            return value.str();
+        }
+    }
+    return std::string();
+}
+
+void reset_text(settings_parse_context& context) {
+    context.text.str(std::string());
+    context.text.clear();
+}
+
+namespace {
+
+void start_element(settings_parse_context& context, const XML_Char* name,
+                   const XML_Char** attributes) {
+    switch (context.state) {
+    case state_root:
+        if (is(name, "setting")) {
+            context.state = state_setting;
+        } else {
+            throw load_exception("only \"setting\" could exist at root");
+        }
+        break;
+    case state_setting:
+        start_in_setting(context, name, attributes);
+        break;
+    case state_jvm:
+        if (is(name, "option")) {
+            reset_text(context);
+            context.state = state_option;
+        }
+        break;
+    case state_server:
+        if (is(name, "start_method_param")) {
+            reset_text(context);
+            context.state = state_start_method_param;
+        }
+        break;
+    default: // inside log, option or start_method_param no start tag matters
+        break;
+    }
+}
+
+// The state that the end tag `name` leads back to from `from`, or `from` itself when
+// the name does not close the current state.
+reader_state state_after_end(reader_state from, const XML_Char* name) {
+    switch (from) {
+    case state_setting:
+        return is(name, "setting") ? state_root : from;
+    case state_log:
+        return is(name, "log") ? state_setting : from;
+    case state_jvm:
+        return is(name, "jvm") ? state_setting : from;
+    case state_option:
+        return is(name, "option") ? state_jvm : from;
+    case state_server:
+        return is(name, "server") ? state_setting : from;
+    case state_start_method_param:
+        return is(name, "start_method_param") ? state_server : from;
+    default:
+        return from;
+    }
+}
+
+void end_element(settings_parse_context& context, const XML_Char* name) {
+    const reader_state next = state_after_end(context.state, name);
+    if (next == context.state) {
+        return;
+    }
+    if (context.state == state_option) {
+        context.target->options.push_back(context.text.str());
+    } else if (context.state == state_start_method_param) {
+        context.target->start_method_params.push_back(context.text.str());
+    }
+    context.state = next;
+}
+
+void character_data(settings_parse_context& context, const XML_Char* data, int length) {
+    if (context.state == state_option || context.state == state_start_method_param) {
+        context.text.write(data, length);
+    }
+}
+
+} // namespace
+
+void XMLCALL on_start_element(void* user_data, const XML_Char* name,
+                              const XML_Char** attributes) {
+    guarded(user_data, [&](settings_parse_context& context) {
+        start_element(context, name, attributes);
+    });
+}
+
+void XMLCALL on_end_element(void* user_data, const XML_Char* name) {
+    guarded(user_data, [&](settings_parse_context& context) { end_element(context, name); });
+}
+
+void XMLCALL on_character_data(void* user_data, const XML_Char* data, int length) {
+    guarded(user_data, [&](settings_parse_context& context) {
+        character_data(context, data, length);
+    });
+}

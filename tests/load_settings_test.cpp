@@ -1,0 +1,237 @@
+// Reading settings files: the document's vocabulary, its surprises, and the two failures.
+#include <gtest/gtest.h>
+
+#include <list>
+#include <string>
+
+#include "settings/exceptions.h"
+#include "settings/load_settings.h"
+#include "test_support.h"
+
+namespace {
+
+using orvo_test::temp_dir;
+using orvo_test::write_file;
+using strings = std::list<std::string>;
+
+const char root_message[] = "only \"setting\" could exist at root";
+
+class LoadSettings : public ::testing::Test {
+  protected:
+    // Loads `document` from a file into `record`.
+    void load(const std::string& document) {
+        write_file(dir / "settings.xml", document);
+        load_settings(dir / "settings.xml", record);
+    }
+    MXML::SyntaxException syntax_error(const std::string& document) {
+        try {
+            load(document);
+        } catch (const MXML::SyntaxException& error) {
+            return error;
+        }
+        ADD_FAILURE() << "no syntax error";
+        return MXML::SyntaxException(XML_ERROR_NONE, 0, 0, 0);
+    }
+
+    temp_dir dir;
+    settings_record record;
+};
+
+TEST_F(LoadSettings, CompleteDocumentFillsEveryField) {
+    load("<?xml version='1.0' encoding='UTF-8'?>\n"
+         "<setting>\n"
+         "  <log stdout='D:\\svc\\logs\\stdout.log' stderr='D:\\svc\\logs\\stderr.log'/>\n"
+         "  <jvm dll_path='D:\\jre\\bin\\server\\jvm.dll' class_path='D:\\svc\\classes'>\n"
+         "    <option>-Xms64m</option>\n"
+         "    <option>-Xmx512m</option>\n"
+         "    <option>-Dapp.home=D:\\svc</option>\n"
+         "  </jvm>\n"
+         "  <server class='app/ServerMain' start_method='start' stop_method='stop'>\n"
+         "    <start_method_param>-config</start_method_param>\n"
+         "    <start_method_param>D:\\svc\\conf\\server.xml</start_method_param>\n"
+         "  </server>\n"
+         "</setting>\n");
+    EXPECT_EQ(stdout_log(record), "D:\\svc\\logs\\stdout.log");
+    EXPECT_EQ(stderr_log(record), "D:\\svc\\logs\\stderr.log");
+    EXPECT_EQ(record.dll_path, "D:\\jre\\bin\\server\\jvm.dll");
+    EXPECT_EQ(record.class_path, "D:\\svc\\classes");
+    EXPECT_EQ(record.options, (strings{"-Xms64m", "-Xmx512m", "-Dapp.home=D:\\svc",
+                                       "-Djava.class.path=D:\\svc\\classes;"}));
+    EXPECT_EQ(record.class_name, "app/ServerMain");
+    EXPECT_EQ(record.start_method, "start");
+    EXPECT_EQ(record.stop_method, "stop");
+    EXPECT_EQ(record.start_method_params, (strings{"-config", "D:\\svc\\conf\\server.xml"}));
+}
+
+TEST_F(LoadSettings, WrongRootRaisesLoadExceptionBeforeAnyFieldIsWritten) {
+    for (const std::string root : {"Setting", "settings", "settin", "x:setting", "log"}) {
+        SCOPED_TRACE(root);
+        settings_record fresh;
+        write_file(dir / "wrong.xml", "<" + root + "><log stdout='a'/></" + root + ">");
+        try {
+            load_settings(dir / "wrong.xml", fresh);
+            ADD_FAILURE() << "no exception";
+        } catch (const load_exception& error) {
+            EXPECT_STREQ(error.what(), root_message);
+        }
+        EXPECT_EQ(stdout_log(fresh), "");
+        EXPECT_TRUE(fresh.options.empty());
+    }
+}
+
+TEST_F(LoadSettings, WrongRootWinsOverLaterSyntaxErrors) {
+    EXPECT_THROW(load("<bad><unclosed></bad>"), load_exception);
+}
+
+TEST_F(LoadSettings, NestedSettingEndsTheRootAndNothingChangesAfterTheFailure) {
+    try {
+        load("<setting><setting></setting><log stdout='late'/><jvm dll_path='x'/></setting>");
+        ADD_FAILURE() << "no exception";
+    } catch (const load_exception& error) {
+        EXPECT_STREQ(error.what(), root_message);
+    }
+    EXPECT_EQ(stdout_log(record), "");
+    EXPECT_EQ(record.dll_path, "");
+}
+
+TEST_F(LoadSettings, RepeatedElementsOverwriteAttributesAndAccumulateEntries) {
+    load("<setting>"
+         "<log stdout='one' stderr='two'/><log stdout='three'/>"
+         "<jvm dll_path='a.dll' class_path='x'><option>1</option></jvm>"
+         "<jvm dll_path='b.dll'><option>2</option></jvm>"
+         "<server class='A' start_method='s' stop_method='t'>"
+         "<start_method_param>p</start_method_param></server>"
+         "<server class='B'><start_method_param>q</start_method_param></server>"
+         "</setting>");
+    EXPECT_EQ(stdout_log(record), "three");
+    EXPECT_EQ(stderr_log(record), "");
+    EXPECT_EQ(record.dll_path, "b.dll");
+    EXPECT_EQ(record.class_path, "");
+    EXPECT_EQ(record.options, (strings{"1", "2"})); // no class path left, so no option
+    EXPECT_EQ(record.class_name, "B");
+    EXPECT_EQ(record.start_method, "");
+    EXPECT_EQ(record.start_method_params, (strings{"p", "q"}));
+}
+
+TEST_F(LoadSettings, ElementsOutOfPlaceAreIgnored) {
+    load("<setting><option>a</option><start_method_param>b</start_method_param>"
+         "<jvm><start_method_param>c</start_method_param><log stdout='no'/></jvm>"
+         "<server><option>d</option><jvm dll_path='no'/></server>"
+         "<other><log stdout='no'/></other><LOG stdout='no'/>"
+         "<log stdout='yes' unknown='no'><jvm dll_path='no'/></log></setting>");
+    EXPECT_EQ(stdout_log(record), "yes");
+    EXPECT_EQ(record.dll_path, "");
+    EXPECT_TRUE(record.options.empty());
+    EXPECT_TRUE(record.start_method_params.empty());
+}
+
+TEST_F(LoadSettings, EntryTextIsTakenVerbatim) {
+    load("<setting><jvm>\n"
+         "  <option>\n"
+         "    -Xmx1g\n"
+         "  </option>\n"
+         "  <option/><option></option>\n"
+         "  <option>a&amp;b&#x20AC;<![CDATA[<c>]]><!-- no -->d<?pi no?></option>\n"
+         "  <option>-Da=<child>x</child>y</option>\n"
+         "  <option>outer<option>inner</option>rest</option>\n"
+         "</jvm></setting>");
+    EXPECT_EQ(record.options, (strings{"\n    -Xmx1g\n  ", "", "", "a&b\xE2\x82\xAC<c>d",
+                                       "-Da=xy", "outerinner"}));
+}
+
+TEST_F(LoadSettings, LoadAddsToWhatTheRecordHolds) {
+    record.options.push_back("kept");
+    record.class_name = "kept";
+    load("<setting><jvm><option>new</option></jvm></setting>");
+    EXPECT_EQ(record.options, (strings{"kept", "new"}));
+    EXPECT_EQ(record.class_name, "kept");
+}
+
+TEST_F(LoadSettings, ClassPathOptionFollowsTheFilesOwnOptions) {
+    load("<setting><jvm class_path=';;'><option>-Djava.class.path=mine</option></jvm></setting>");
+    EXPECT_EQ(record.options, (strings{"-Djava.class.path=mine", "-Djava.class.path="}));
+}
+
+TEST_F(LoadSettings, EmptyClassPathAddsNoOption) {
+    load("<setting><jvm class_path=''><option>o</option></jvm></setting>");
+    EXPECT_EQ(record.options, (strings{"o"}));
+}
+
+TEST_F(LoadSettings, FilesOfWholeBufferSizesLoad) {
+    for (const std::size_t size : {4095u, 4096u, 4097u, 8192u}) {
+        SCOPED_TRACE(size);
+        const std::string head = "<setting><jvm><option>";
+        const std::string tail = "</option></jvm></setting>";
+        settings_record fresh;
+        write_file(dir / "sized.xml", head + std::string(size - head.size() - tail.size(), 'x') + tail);
+        load_settings(dir / "sized.xml", fresh);
+        ASSERT_EQ(fresh.options.size(), 1u);
+        EXPECT_EQ(fresh.options.front().size(), size - head.size() - tail.size());
+    }
+}
+
+TEST_F(LoadSettings, MissingOrEmptyFileIsASyntaxErrorWithoutElements) {
+    for (const std::string& path : {dir / "missing.xml", dir / "empty.xml", dir.path().string()}) {
+        SCOPED_TRACE(path);
+        write_file(dir / "empty.xml", "");
+        try {
+            load_settings(path, record);
+            ADD_FAILURE() << "no exception";
+        } catch (const MXML::SyntaxException& error) {
+            EXPECT_EQ(error.error_code, XML_ERROR_NO_ELEMENTS);
+            EXPECT_EQ(error.byte_index, -1);
+            EXPECT_EQ(error.line, 1u);
+            EXPECT_EQ(error.column, 0u);
+            EXPECT_STREQ(error.what(), "");
+        }
+    }
+}
+
+TEST_F(LoadSettings, ContentAfterTheRootIsASyntaxErrorAndKeepsEarlierFields) {
+    const auto error = syntax_error("<setting><log stdout='s'/><jvm class_path='c'/></setting>\n"
+                                    "<setting/>");
+    EXPECT_EQ(error.error_code, XML_ERROR_JUNK_AFTER_DOC_ELEMENT);
+    EXPECT_EQ(error.line, 2u);
+    EXPECT_EQ(error.column, 0u);
+    EXPECT_EQ(error.byte_index, 58);
+    EXPECT_EQ(stdout_log(record), "s");
+    EXPECT_TRUE(record.options.empty()); // no class-path option after a failure
+}
+
+TEST_F(LoadSettings, SyntaxErrorPositionIsTheFirstError) {
+    const auto error = syntax_error("<setting>\n  <log stdout='a' stdout='b'/>\n</setting>");
+    EXPECT_EQ(error.error_code, XML_ERROR_DUPLICATE_ATTRIBUTE);
+    EXPECT_EQ(error.line, 2u);
+    EXPECT_EQ(error.column, 18u);
+}
+
+TEST_F(LoadSettings, DocumentEncodingDecidesAndTextIsStoredAsUtf8) {
+    load("<?xml version='1.0' encoding='ISO-8859-1'?><setting><server class='\xE9'/></setting>");
+    EXPECT_EQ(record.class_name, "\xC3\xA9");
+
+    // UTF-16LE with a byte-order mark.
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : std::string("<setting><server class='k'/></setting>")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    load(utf16);
+    EXPECT_EQ(record.class_name, "k");
+
+    EXPECT_EQ(syntax_error("<?xml version='1.0' encoding='KOI8-R'?><setting/>").error_code,
+              XML_ERROR_UNKNOWN_ENCODING);
+}
+
+TEST(SyntaxException, CopiesCarryTheFields) {
+    const MXML::SyntaxException original(XML_ERROR_SYNTAX, 7, 3, 4);
+    const MXML::SyntaxException copy = original; // NOLINT(performance-unnecessary-copy-initialization)
+    EXPECT_EQ(copy.error_code, XML_ERROR_SYNTAX);
+    EXPECT_EQ(copy.byte_index, 7);
+    EXPECT_EQ(copy.line, 3u);
+    EXPECT_EQ(copy.column, 4u);
+    EXPECT_STREQ(copy.what(), "");
+    const std::domain_error& base = copy;
+    EXPECT_STREQ(base.what(), "");
+}
+
+} // namespace

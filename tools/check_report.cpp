@@ -1,0 +1,99 @@
+#include "tools/check_report.h"
+
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::string dump(const json& object) {
+    // Names from a directory listing need not be UTF-8; the output must still be JSON.
+    return object.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+void print_list(std::ostream& out, const char* title, const std::list<std::string>& entries) {
+    out << title << " (" << entries.size() << "):\n";
+    std::size_t index = 0;
+    for (const std::string& entry : entries) {
+        out << "  [" << index++ << "] " << visible(entry) << '\n';
+    }
+}
+
+} // namespace
+
+std::string visible(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+void print_record(std::ostream& out, const settings_record& record) {
+    out << "stdout: " << visible(stdout_log(record)) << '\n'
+        << "stderr: " << visible(stderr_log(record)) << '\n'
+        << "dll_path: " << visible(record.dll_path) << '\n'
+        << "class_path: " << visible(record.class_path) << '\n'
+        << "class_name: " << visible(record.class_name) << '\n'
+        << "start_method: " << visible(record.start_method) << '\n'
+        << "stop_method: " << visible(record.stop_method) << '\n';
+    print_list(out, "options", record.options);
+    print_list(out, "start_method_params", record.start_method_params);
+}
+
+void print_syntax_error(std::ostream& out, const std::string& path,
+                        const MXML::SyntaxException& error) {
+    out << path << ':' << error.line << ':' << error.column
+        << ": error: " << XML_ErrorString(error.error_code) << '\n';
+}
+
+void print_load_error(std::ostream& out, const std::string& path, const load_exception& error) {
+    out << path << ": error: " << error.what() << '\n';
+}
+
+std::string record_json(const settings_record& record) {
+    json object;
+    object["stdout"] = stdout_log(record);
+    object["stderr"] = stderr_log(record);
+    object["dll_path"] = record.dll_path;
+    object["class_path"] = record.class_path;
+    object["class_name"] = record.class_name;
+    object["start_method"] = record.start_method;
+    object["stop_method"] = record.stop_method;
+    object["options"] = record.options;
+    object["start_method_params"] = record.start_method_params;
+    return dump(object);
+}
+
+std::string syntax_error_json(const MXML::SyntaxException& error) {
+    json object;
+    object["error"] = "syntax";
+    object["error_code"] = static_cast<int>(error.error_code);
+    object["byte_index"] = error.byte_index;
+    object["line"] = error.line;
+    object["column"] = error.column;
+    object["message"] = XML_ErrorString(error.error_code);
+    return dump(object);
+}
+
+std::string load_error_json(const load_exception& error) {
+    json object;
+    object["error"] = "load";
+    object["message"] = error.what();
+    return dump(object);
+}

@@ -1,0 +1,25 @@
+// How orvo-check shows a loaded settings record or the reason a load failed.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "settings/exceptions.h"
+#include "settings/settings.h"
+
+// Text with control characters made visible (\n, \r, \t, \xNN), so that an option that
+// starts with a line break shows it.
+std::string visible(const std::string& text);
+
+// One field a line, then every option and parameter on a line of its own.
+void print_record(std::ostream& out, const settings_record& record);
+// "PATH:LINE:COLUMN: error: MESSAGE", with the parser's own message.
+void print_syntax_error(std::ostream& out, const std::string& path,
+                        const MXML::SyntaxException& error);
+// "PATH: error: MESSAGE".
+void print_load_error(std::ostream& out, const std::string& path, const load_exception& error);
+
+// The same three as one JSON object each. Bytes that are not UTF-8 are replaced.
+std::string record_json(const settings_record& record);
+std::string syntax_error_json(const MXML::SyntaxException& error);
+std::string load_error_json(const load_exception& error);

@@ -1,0 +1,80 @@
+// orvo-check: loads a settings file exactly as the service does and shows the result, so
+// that an operator can see why a service would not start before installing it.
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "settings/load_settings.h"
+#include "tools/check_report.h"
+
+namespace {
+
+const char usage[] = "usage: orvo-check [--json] SETTINGS_FILE\n";
+
+struct arguments {
+    bool json = false;
+    std::string path;
+};
+
+// False when the command line is not one optional --json and one path.
+bool parse_arguments(int argc, char** argv, arguments& parsed) {
+    bool have_path = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0 && !parsed.json) {
+            parsed.json = true;
+        } else if (argv[i][0] != '-' && !have_path) {
+            parsed.path = argv[i];
+            have_path = true;
+        } else {
+            return false;
+        }
+    }
+    return have_path;
+}
+
+// The parser reports a file it could not open as a document without elements; say
+// what really happened too.
+void explain_unreadable(const std::string& path) {
+    if (!std::ifstream(path.c_str()).is_open()) {
+        std::cerr << path << ": note: the file cannot be opened for reading\n";
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    arguments parsed;
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::cout << usage;
+        return 0;
+    }
+    if (!parse_arguments(argc, argv, parsed)) {
+        std::cerr << usage;
+        return 2;
+    }
+    try {
+        load_settings(parsed.path, settings);
+    } catch (const MXML::SyntaxException& error) {
+        if (parsed.json) {
+            std::cout << syntax_error_json(error);
+        } else {
+            print_syntax_error(std::cerr, parsed.path, error);
+            explain_unreadable(parsed.path);
+        }
+        return 1;
+    } catch (const load_exception& error) {
+        if (parsed.json) {
+            std::cout << load_error_json(error);
+        } else {
+            print_load_error(std::cerr, parsed.path, error);
+        }
+        return 1;
+    }
+    if (parsed.json) {
+        std::cout << record_json(settings);
+    } else {
+        print_record(std::cout, settings);
+    }
+    return 0;
+}
