@@ -6,7 +6,8 @@ namespace {
 
 bool ends_with_jar(const std::string& path) {
     static const std::string jar = ".jar";
-    return path.size() >= jar.size() && path.compare(path.size() - jar.size(), jar.size(), jar) == 0;
+    return path.size() >= jar.size() &&
+           path.compare(path.size() - jar.size(), jar.size(), jar) == 0;
 }
 
 void append_item(const std::string& item, std::string& output) {

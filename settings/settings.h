@@ -27,10 +27,18 @@ struct settings_record {
     std::list<std::string> start_method_params; // start method's arguments, in order
 };
 
-inline std::string& stdout_log(settings_record& record) { return record.stdout; }
-inline const std::string& stdout_log(const settings_record& record) { return record.stdout; }
-inline std::string& stderr_log(settings_record& record) { return record.stderr; }
-inline const std::string& stderr_log(const settings_record& record) { return record.stderr; }
+inline std::string& stdout_log(settings_record& record) {
+    return record.stdout;
+}
+inline const std::string& stdout_log(const settings_record& record) {
+    return record.stdout;
+}
+inline std::string& stderr_log(settings_record& record) {
+    return record.stderr;
+}
+inline const std::string& stderr_log(const settings_record& record) {
+    return record.stderr;
+}
 
 #pragma pop_macro("stderr")
 #pragma pop_macro("stdout")

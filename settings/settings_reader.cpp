@@ -6,7 +6,9 @@
 
 namespace {
 
-bool is(const XML_Char* name, const char* expected) { return std::strcmp(name, expected) == 0; }
+bool is(const XML_Char* name, const char* expected) {
+    return std::strcmp(name, expected) == 0;
+}
 
 // Records why the load fails and halts the parser: no exception may unwind through
 // Expat's frames, and no later callback may change the record.
@@ -140,11 +142,9 @@ void character_data(settings_parse_context& context, const XML_Char* data, int l
 
 } // namespace
 
-void XMLCALL on_start_element(void* user_data, const XML_Char* name,
-                              const XML_Char** attributes) {
-    guarded(user_data, [&](settings_parse_context& context) {
-        start_element(context, name, attributes);
-    });
+void XMLCALL on_start_element(void* user_data, const XML_Char* name, const XML_Char** attributes) {
+    guarded(user_data,
+            [&](settings_parse_context& context) { start_element(context, name, attributes); });
 }
 
 void XMLCALL on_end_element(void* user_data, const XML_Char* name) {
@@ -152,7 +152,6 @@ void XMLCALL on_end_element(void* user_data, const XML_Char* name) {
 }
 
 void XMLCALL on_character_data(void* user_data, const XML_Char* data, int length) {
-    guarded(user_data, [&](settings_parse_context& context) {
-        character_data(context, data, length);
-    });
+    guarded(user_data,
+            [&](settings_parse_context& context) { character_data(context, data, length); });
 }

@@ -135,8 +135,8 @@ TEST_F(LoadSettings, EntryTextIsTakenVerbatim) {
          "  <option>-Da=<child>x</child>y</option>\n"
          "  <option>outer<option>inner</option>rest</option>\n"
          "</jvm></setting>");
-    EXPECT_EQ(record.options, (strings{"\n    -Xmx1g\n  ", "", "", "a&b\xE2\x82\xAC<c>d",
-                                       "-Da=xy", "outerinner"}));
+    EXPECT_EQ(record.options,
+              (strings{"\n    -Xmx1g\n  ", "", "", "a&b\xE2\x82\xAC<c>d", "-Da=xy", "outerinner"}));
 }
 
 TEST_F(LoadSettings, LoadAddsToWhatTheRecordHolds) {
@@ -163,7 +163,8 @@ TEST_F(LoadSettings, FilesOfWholeBufferSizesLoad) {
         const std::string head = "<setting><jvm><option>";
         const std::string tail = "</option></jvm></setting>";
         settings_record fresh;
-        write_file(dir / "sized.xml", head + std::string(size - head.size() - tail.size(), 'x') + tail);
+        write_file(dir / "sized.xml",
+                   head + std::string(size - head.size() - tail.size(), 'x') + tail);
         load_settings(dir / "sized.xml", fresh);
         ASSERT_EQ(fresh.options.size(), 1u);
         EXPECT_EQ(fresh.options.front().size(), size - head.size() - tail.size());
@@ -224,7 +225,8 @@ TEST_F(LoadSettings, DocumentEncodingDecidesAndTextIsStoredAsUtf8) {
 
 TEST(SyntaxException, CopiesCarryTheFields) {
     const MXML::SyntaxException original(XML_ERROR_SYNTAX, 7, 3, 4);
-    const MXML::SyntaxException copy = original; // NOLINT(performance-unnecessary-copy-initialization)
+    const MXML::SyntaxException copy =
+        original; // NOLINT(performance-unnecessary-copy-initialization)
     EXPECT_EQ(copy.error_code, XML_ERROR_SYNTAX);
     EXPECT_EQ(copy.byte_index, 7);
     EXPECT_EQ(copy.line, 3u);

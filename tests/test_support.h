@@ -33,9 +33,7 @@ class temp_dir {
 
     const fs::path& path() const { return path_; }
     // The path of `name` inside the folder, as a narrow string with "/" separators.
-    std::string operator/(const std::string& name) const {
-        return (path_ / name).generic_string();
-    }
+    std::string operator/(const std::string& name) const { return (path_ / name).generic_string(); }
 
   private:
     fs::path path_;

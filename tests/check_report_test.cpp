@@ -1,0 +1,100 @@
+// What orvo-check shows for a record and for each kind of failure.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "tools/check_report.h"
+
+namespace {
+
+using json = nlohmann::json;
+
+settings_record sample_record() {
+    settings_record record;
+    record.stdout = "out.log";
+    record.stderr = "err.log";
+    record.dll_path = "jvm.dll";
+    record.class_path = "lib/*";
+    record.class_name = "org/example/Server";
+    record.start_method = "start";
+    record.stop_method = "stop";
+    record.options = {"\n  -Xmx64m", "-Djava.class.path=lib/a.jar;"};
+    record.start_method_params = {"", "caf\xC3\xA9"};
+    return record;
+}
+
+TEST(Visible, ControlCharactersAreShownAndOtherBytesKept) {
+    EXPECT_EQ(visible("\n\r\t-x"), "\\n\\r\\t-x");
+    EXPECT_EQ(visible(std::string("a\0b\x1f\x7f", 5)), "a\\x00b\\x1f\\x7f");
+    EXPECT_EQ(visible("caf\xC3\xA9 \\n"), "caf\xC3\xA9 \\n");
+}
+
+TEST(PrintRecord, EveryFieldAndEntryOnALineOfItsOwn) {
+    std::ostringstream out;
+    print_record(out, sample_record());
+    EXPECT_EQ(out.str(), "stdout: out.log\n"
+                         "stderr: err.log\n"
+                         "dll_path: jvm.dll\n"
+                         "class_path: lib/*\n"
+                         "class_name: org/example/Server\n"
+                         "start_method: start\n"
+                         "stop_method: stop\n"
+                         "options (2):\n"
+                         "  [0] \\n  -Xmx64m\n"
+                         "  [1] -Djava.class.path=lib/a.jar;\n"
+                         "start_method_params (2):\n"
+                         "  [0] \n"
+                         "  [1] caf\xC3\xA9\n");
+}
+
+TEST(RecordJson, KeysInOrderAndListsAsArrays) {
+    const std::string text = record_json(sample_record());
+    const auto object = json::parse(text);
+    std::vector<std::string> keys;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        keys.push_back(it.key());
+    }
+    // nlohmann::json sorts keys, so the order is checked on the text itself.
+    std::string::size_type last = 0;
+    for (const char* key :
+         {"\"stdout\"", "\"stderr\"", "\"dll_path\"", "\"class_path\"", "\"class_name\"",
+          "\"start_method\"", "\"stop_method\"", "\"options\"", "\"start_method_params\""}) {
+        const auto at = text.find(key);
+        ASSERT_NE(at, std::string::npos) << key;
+        EXPECT_GT(at, last) << key;
+        last = at;
+    }
+    EXPECT_EQ(keys.size(), 9u);
+    EXPECT_EQ(object["options"], json({"\n  -Xmx64m", "-Djava.class.path=lib/a.jar;"}));
+    EXPECT_EQ(object["start_method_params"], json({"", "caf\xC3\xA9"}));
+    EXPECT_EQ(object["stdout"], "out.log");
+}
+
+TEST(RecordJson, InvalidUtf8IsReplacedNotRefused) {
+    settings_record record;
+    record.options = {"-Djava.class.path=lib/\xFF\xFEx.jar;"};
+    const auto object = json::parse(record_json(record));
+    EXPECT_EQ(object["options"][0], "-Djava.class.path=lib/\xEF\xBF\xBD\xEF\xBF\xBDx.jar;");
+}
+
+TEST(FailureReports, CarryTheFieldsAndTheParsersMessage) {
+    const MXML::SyntaxException syntax(XML_ERROR_TAG_MISMATCH, 42, 3, 7);
+    std::ostringstream human;
+    print_syntax_error(human, "dir/s.xml", syntax);
+    EXPECT_EQ(human.str(), "dir/s.xml:3:7: error: mismatched tag\n");
+
+    const auto object = json::parse(syntax_error_json(syntax));
+    EXPECT_EQ(object, json::parse(R"({"error": "syntax", "error_code": 7, "byte_index": 42,
+                                     "line": 3, "column": 7, "message": "mismatched tag"})"));
+
+    const load_exception wrong_root("only \"setting\" could exist at root");
+    std::ostringstream load;
+    print_load_error(load, "s.xml", wrong_root);
+    EXPECT_EQ(load.str(), "s.xml: error: only \"setting\" could exist at root\n");
+    EXPECT_EQ(load_error_json(wrong_root),
+              "{\n  \"error\": \"load\",\n  \"message\": \"only \\\"setting\\\" could exist at "
+              "root\"\n}\n");
+}
+
+} // namespace

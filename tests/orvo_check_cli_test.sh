@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# orvo-check as an operator runs it: exit statuses, where each message goes, and the class
+# path expanded relative to the current directory.
+# Usage: orvo_check_cli_test.sh PATH_TO_ORVO_CHECK
+set -u
+check=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# expect STATUS STDOUT_FILE_CONTENT STDERR_FILE_CONTENT -- ARGS...
+expect() {
+    local status=$1 want_out=$2 want_err=$3
+    shift 4
+    "$check" "$@" >out.txt 2>err.txt
+    local got=$?
+    [ "$got" -eq "$status" ] || fail "orvo-check $*: status $got, expected $status"
+    [ "$(cat out.txt)" = "$want_out" ] || fail "orvo-check $*: stdout was [$(cat out.txt)]"
+    [ "$(cat err.txt)" = "$want_err" ] || fail "orvo-check $*: stderr was [$(cat err.txt)]"
+}
+
+usage="usage: orvo-check [--json] SETTINGS_FILE"
+expect 2 "" "$usage" --
+expect 2 "" "$usage" -- --json
+expect 2 "" "$usage" -- a.xml b.xml
+expect 2 "" "$usage" -- --verbose a.xml
+expect 2 "" "$usage" -- --json --json a.xml
+expect 0 "$usage" "" -- --help
+
+mkdir lib
+touch lib/a.jar
+printf '<setting><jvm class_path="lib/*;extra"><option>\n-Xss1m</option></jvm></setting>' >good.xml
+expect 0 "stdout: 
+stderr: 
+dll_path: 
+class_path: lib/*;extra
+class_name: 
+start_method: 
+stop_method: 
+options (2):
+  [0] \\n-Xss1m
+  [1] -Djava.class.path=lib/a.jar;extra;
+start_method_params (0):" "" -- good.xml
+
+"$check" --json good.xml >out.txt 2>err.txt || fail "--json good.xml failed"
+[ "$(cat out.txt)" = '{
+  "stdout": "",
+  "stderr": "",
+  "dll_path": "",
+  "class_path": "lib/*;extra",
+  "class_name": "",
+  "start_method": "",
+  "stop_method": "",
+  "options": [
+    "\n-Xss1m",
+    "-Djava.class.path=lib/a.jar;extra;"
+  ],
+  "start_method_params": []
+}' ] || fail "--json good.xml printed [$(cat out.txt)]"
+
+printf '<setting>\n  <log stdout="a" stdout="b"/>\n</setting>' >dup.xml
+expect 1 "" "dup.xml:2:18: error: duplicate attribute" -- dup.xml
+expect 1 '{
+  "error": "syntax",
+  "error_code": 8,
+  "byte_index": 28,
+  "line": 2,
+  "column": 18,
+  "message": "duplicate attribute"
+}' "" -- --json dup.xml
+
+printf '<settings/>' >root.xml
+expect 1 "" 'root.xml: error: only "setting" could exist at root' -- root.xml
+expect 1 '{
+  "error": "load",
+  "message": "only \"setting\" could exist at root"
+}' "" -- --json root.xml
+
+expect 1 "" "missing.xml:1:0: error: no element found
+missing.xml: note: the file cannot be opened for reading" -- missing.xml
+
+[ "$failures" -eq 0 ] && echo "all orvo-check checks passed"
+exit $((failures > 0))
