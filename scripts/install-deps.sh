@@ -3,15 +3,27 @@
 # Safe to run again: it does nothing when everything is there.
 set -euo pipefail
 
-packages=(
-    git ca-certificates python3 procps file xz-utils
+# "main": what building orvo and running the example service needs; "all" (the default):
+# everything the test suite uses as well.
+main_packages=(
+    git ca-certificates python3 procps xz-utils
     g++ cmake ninja-build pkg-config
-    clang-14 libclang-rt-14-dev
-    libexpat1-dev googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
-    openjdk-17-jdk-headless
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
-    dpkg-dev
+    libexpat1-dev nlohmann-json3-dev openjdk-17-jdk-headless curl
 )
+test_packages=(
+    file clang-14 libclang-rt-14-dev
+    googletest libgtest-dev libbenchmark-dev
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+    dpkg-dev zip unzip
+)
+case "${1:-all}" in
+main) packages=("${main_packages[@]}") ;;
+all) packages=("${main_packages[@]}" "${test_packages[@]}") ;;
+*)
+    echo "usage: install-deps.sh [main|all]" >&2
+    exit 2
+    ;;
+esac
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -45,10 +57,12 @@ for package in "${packages[@]}"; do
 done
 
 need_update=0
-ensure_deb_src && need_update=1
+if [ "${1:-all}" = all ]; then
+    ensure_deb_src && need_update=1
+fi
 [ ${#missing[@]} -gt 0 ] && need_update=1
 # The source index may be absent even where the entry exists (added but never fetched).
-if ! apt-cache showsrc expat >/dev/null 2>&1 || [ -z "$(apt-cache showsrc expat 2>/dev/null)" ]; then
+if [ "${1:-all}" = all ] && [ -z "$(apt-cache showsrc expat 2>/dev/null)" ]; then
     need_update=1
 fi
 
