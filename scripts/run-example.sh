@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# The main job: builds orvo and the example HTTP server, then runs the server as a service,
+# start to stop, on the example settings (examples/hello-server/settings.xml).
+#
+# Under a running systemd the service is started with systemd-run (Type=notify); elsewhere a
+# small foreground runner plays the service manager over the same notify protocol. Each
+# status report is shown as it arrives, a request is sent once the service runs, and the
+# service is stopped on Ctrl-C or after --seconds N. Then the end of both logs is shown.
+#
+# usage: run-example.sh [--seconds N]
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORVO_BUILD_ROOT:-$root/build}/release
+example=$root/examples/hello-server
+run_dir=${ORVO_BUILD_ROOT:-$root/build}/example
+seconds=
+url=http://127.0.0.1:8080/hello
+
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --seconds)
+        seconds=${2:?--seconds needs a number}
+        shift 2
+        ;;
+    *)
+        echo "usage: run-example.sh [--seconds N]" >&2
+        exit 2
+        ;;
+    esac
+done
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "Installing missing packages"
+"$root/scripts/install-deps.sh" main
+
+step "Building orvo"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target orvo orvo-check
+
+step "Building the example server into $run_dir/lib"
+mkdir -p "$run_dir/classes" "$run_dir/lib" "$run_dir/logs"
+javac -d "$run_dir/classes" "$example"/src/org/example/hello/*.java
+jar --create --file "$run_dir/lib/hello-server.jar" -C "$run_dir/classes" .
+
+step "Checking the settings (orvo-check, from the service's working directory)"
+(cd "$run_dir" && "$build/tools/orvo-check" "$example/settings.xml")
+
+show_logs() {
+    step "End of the logs"
+    for log in stdout stderr; do
+        echo "--- $run_dir/logs/$log.log (last 10 lines)"
+        tail -n 10 "$run_dir/logs/$log.log" 2>/dev/null || echo "(none)"
+    done
+}
+
+run_under_systemd() {
+    local unit=orvo-hello-example
+    step "Starting the service under systemd as $unit"
+    systemctl stop "$unit" 2>/dev/null || true
+    systemctl reset-failed "$unit" 2>/dev/null || true
+    systemd-run --unit="$unit" --property=Type=notify --property=NotifyAccess=main \
+        --property=KillSignal=SIGTERM --property=TimeoutStopSec=30 \
+        --working-directory="$run_dir" "$build/service/orvo" "$example/settings.xml"
+    systemctl show "$unit" --property=ActiveState,SubState,StatusText
+    curl -sS --max-time 10 "$url" || true
+    trap 'echo' INT
+    if [ -n "$seconds" ]; then
+        sleep "$seconds" || true
+    else
+        echo "The service runs; press Ctrl-C to stop it."
+        sleep infinity || true
+    fi
+    trap - INT
+    step "Stopping the service"
+    systemctl stop "$unit"
+    systemctl show "$unit" --property=ActiveState,SubState,StatusText,ExecMainStatus
+    journalctl -u "$unit" -n 10 --no-pager 2>/dev/null || true
+}
+
+run_under_runner() {
+    step "Starting the service under the foreground runner (no systemd here)"
+    [ -n "$seconds" ] || echo "Press Ctrl-C to stop the service."
+    local status=0
+    (cd "$run_dir" && python3 "$root/scripts/notify-runner.py" ${seconds:+--seconds "$seconds"} \
+        --url "$url" -- "$build/service/orvo" "$example/settings.xml") || status=$?
+    return "$status"
+}
+
+status=0
+if [ -d /run/systemd/system ] && command -v systemd-run >/dev/null; then
+    run_under_systemd || status=$?
+else
+    run_under_runner || status=$?
+fi
+show_logs
+exit "$status"
