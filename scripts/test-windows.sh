@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The Windows build and its tests: builds Expat for MinGW, cross-compiles orvo with
+# warnings as errors and runs its tests under Wine, in a Wine prefix inside the build tree.
+#
+#   test-windows.sh BUILD_DIR
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+    echo "usage: test-windows.sh BUILD_DIR" >&2
+    exit 2
+fi
+root=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$1"
+build=$(cd "$1" && pwd)
+jobs=${ORVO_JOBS:-$(nproc)}
+
+"$root/scripts/build-expat-mingw.sh" "$build/expat"
+expat=$build/expat/install
+
+cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DORVO_WERROR=ON \
+    -DEXPAT_INCLUDE_DIR="$expat/include" \
+    -DEXPAT_LIBRARY="$expat/lib/libexpat.a"
+cmake --build "$build" -j "$jobs"
+ctest --test-dir "$build" --output-on-failure -j "$jobs"
