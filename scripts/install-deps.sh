@@ -15,6 +15,7 @@ test_packages=(
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
     dpkg-dev zip unzip
+    time
 )
 case "${1:-all}" in
 main) packages=("${main_packages[@]}") ;;
