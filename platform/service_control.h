@@ -1,0 +1,67 @@
+// The service manager's side of a service: the dispatcher that runs the service's main
+// function, the registration of its control handler and its status reports.
+//
+// On Windows these are the service control manager's own calls. Elsewhere the process
+// plays the same part under systemd's notify protocol: see unix/service_dispatcher.cpp.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+using service_main_function = void (*)(std::uint32_t argc, char** argv);
+using control_handler_function = void (*)(std::uint32_t control);
+
+// One entry of a service table; a table ends with an entry whose name is null.
+struct service_table_entry {
+    const char* name;
+    service_main_function main;
+};
+
+// What a status report tells the service manager; the members mean what the Windows
+// SERVICE_STATUS members of the same names mean.
+struct service_status {
+    std::uint32_t service_type;
+    std::uint32_t current_state;
+    std::uint32_t controls_accepted;
+    std::uint32_t win32_exit_code;
+    std::uint32_t service_specific_exit_code;
+    std::uint32_t check_point;
+    std::uint32_t wait_hint;
+};
+
+// Opaque; null when the registration failed.
+using service_status_handle = void*;
+
+constexpr std::uint32_t service_win32_own_process = 16;
+
+constexpr std::uint32_t service_stopped = 1;
+constexpr std::uint32_t service_start_pending = 2;
+constexpr std::uint32_t service_stop_pending = 3;
+constexpr std::uint32_t service_running = 4;
+
+constexpr std::uint32_t service_accept_stop = 1;
+constexpr std::uint32_t service_accept_pause_continue = 2;
+constexpr std::uint32_t service_accept_shutdown = 4;
+
+constexpr std::uint32_t service_control_stop = 1;
+constexpr std::uint32_t service_control_pause = 2;
+constexpr std::uint32_t service_control_continue = 3;
+constexpr std::uint32_t service_control_interrogate = 4;
+constexpr std::uint32_t service_control_shutdown = 5;
+
+// The error of a dispatcher started by something other than a service manager.
+constexpr std::uint32_t error_failed_service_controller_connect = 1063;
+
+// Runs the services of `table` and returns true once they have ended; false at once
+// (with the last-error code set) when the process was not started by a service manager.
+bool start_service_dispatcher(const service_table_entry* table);
+
+// Registers the control handler of the service `name`; null on failure, with the
+// last-error code set.
+service_status_handle register_control_handler(const char* name, control_handler_function handler);
+
+// Sends one status report; false on failure, with the last-error code set.
+bool set_service_status(service_status_handle handle, const service_status& status);
+
+} // namespace platform

@@ -1,0 +1,19 @@
+// The last-error code on POSIX systems: a per-thread value that the platform layer sets
+// where the Windows calls it stands in for would set theirs.
+#include "platform/last_error.h"
+
+namespace platform {
+
+namespace {
+thread_local std::uint32_t thread_last_error = 0;
+}
+
+std::uint32_t last_error() {
+    return thread_last_error;
+}
+
+void set_last_error(std::uint32_t code) {
+    thread_last_error = code;
+}
+
+} // namespace platform

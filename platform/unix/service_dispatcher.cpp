@@ -1,0 +1,230 @@
+// The service dispatcher under systemd's notify protocol.
+//
+// The process counts as started by a service manager when NOTIFY_SOCKET names the
+// manager's socket. The dispatcher then runs the service's main function on a thread of
+// its own and, on the thread that called it, turns SIGTERM and SIGINT into stop requests
+// and SIGHUP into interrogate requests for the registered handler, one at a time, until
+// the main function has returned. As under the Windows service control manager, requests
+// reach the handler only while the service is running: those that come while start is
+// pending wait, in order, until running has been reported; those that come once stop is
+// pending or stopped has been reported are dropped.
+//
+// The signal handlers only write the signal's number to a pipe that the dispatcher reads,
+// so the work runs on the dispatcher's thread. The Java VM installs handlers of its own
+// for these signals while it is created; the Java host puts back the ones found here, so
+// they must be in place before the service's main function runs.
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/last_error.h"
+#include "platform/service_control.h"
+#include "platform/unix/notify_message.h"
+#include "platform/unix/notify_socket.h"
+
+namespace platform {
+
+namespace {
+
+constexpr std::uint32_t error_invalid_handle = 6;
+constexpr std::uint32_t error_invalid_parameter = 87;
+
+// What the dispatcher and the status reports share.
+struct dispatcher_state {
+    std::mutex lock;
+    notify_socket socket;
+    control_handler_function handler = nullptr;
+    // The state the service manager was last told of; start is pending from the moment
+    // the manager started the process.
+    std::uint32_t reported_state = service_start_pending;
+    bool main_returned = false;
+};
+
+dispatcher_state dispatcher;
+int wake_pipe[2] = {-1, -1};
+
+// A zero byte only wakes the dispatcher; any other byte is a signal's number.
+void write_wake_byte(unsigned char byte) {
+    const int saved_errno = errno;
+    ssize_t ignored = write(wake_pipe[1], &byte, 1);
+    static_cast<void>(ignored);
+    errno = saved_errno;
+}
+
+extern "C" void on_control_signal(int signal) {
+    write_wake_byte(static_cast<unsigned char>(signal));
+}
+
+bool open_wake_pipe() {
+    if (pipe2(wake_pipe, O_CLOEXEC) != 0) {
+        return false;
+    }
+    // A signal handler must never block on a full pipe.
+    return fcntl(wake_pipe[1], F_SETFL, O_NONBLOCK) == 0;
+}
+
+bool install_signal_handlers() {
+    struct sigaction action {};
+    action.sa_handler = on_control_signal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        if (sigaction(signal, &action, nullptr) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::uint32_t control_for(unsigned char signal) {
+    return signal == SIGHUP ? service_control_interrogate : service_control_stop;
+}
+
+std::uint32_t reported_state() {
+    std::lock_guard<std::mutex> hold(dispatcher.lock);
+    return dispatcher.reported_state;
+}
+
+bool main_returned() {
+    std::lock_guard<std::mutex> hold(dispatcher.lock);
+    return dispatcher.main_returned;
+}
+
+// Requests wait while start is pending and are dropped once stop is pending.
+void take_request(std::deque<std::uint32_t>& held, std::uint32_t control) {
+    const std::uint32_t state = reported_state();
+    if (state == service_start_pending || state == service_running) {
+        held.push_back(control);
+    }
+}
+
+void deliver_held(std::deque<std::uint32_t>& held) {
+    while (!held.empty()) {
+        const std::uint32_t state = reported_state();
+        if (state == service_start_pending) {
+            return;
+        }
+        if (state != service_running) {
+            held.clear();
+            return;
+        }
+        const std::uint32_t control = held.front();
+        held.pop_front();
+        control_handler_function handler;
+        {
+            std::lock_guard<std::mutex> hold(dispatcher.lock);
+            handler = dispatcher.handler;
+        }
+        if (handler != nullptr) {
+            handler(control);
+        }
+    }
+}
+
+void dispatch_controls() {
+    std::deque<std::uint32_t> held;
+    while (!main_returned()) {
+        unsigned char bytes[64];
+        const ssize_t count = read(wake_pipe[0], bytes, sizeof bytes);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return; // the pipe is gone: nothing more can arrive
+        }
+        for (ssize_t i = 0; i < count; ++i) {
+            if (bytes[i] != 0) {
+                take_request(held, control_for(bytes[i]));
+            }
+        }
+        deliver_held(held);
+    }
+}
+
+void run_service_main(service_main_function main, const char* name) {
+    char* argv[] = {const_cast<char*>(name), nullptr};
+    main(1, argv);
+    {
+        std::lock_guard<std::mutex> hold(dispatcher.lock);
+        dispatcher.main_returned = true;
+    }
+    write_wake_byte(0);
+}
+
+bool set_up(const char* socket_name) {
+    if (!open_notify_socket(socket_name, dispatcher.socket)) {
+        set_last_error(error_failed_service_controller_connect);
+        return false;
+    }
+    if (!open_wake_pipe() || !install_signal_handlers()) {
+        set_last_error(static_cast<std::uint32_t>(errno));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool start_service_dispatcher(const service_table_entry* table) {
+    const char* socket_name = std::getenv("NOTIFY_SOCKET");
+    if (socket_name == nullptr || socket_name[0] == '\0') {
+        set_last_error(error_failed_service_controller_connect);
+        return false;
+    }
+    if (table == nullptr || table[0].name == nullptr || table[0].main == nullptr) {
+        set_last_error(error_invalid_parameter);
+        return false;
+    }
+    if (!set_up(socket_name)) {
+        return false;
+    }
+    std::thread service_thread;
+    try {
+        service_thread = std::thread(run_service_main, table[0].main, table[0].name);
+    } catch (const std::system_error& error) {
+        set_last_error(static_cast<std::uint32_t>(error.code().value()));
+        return false;
+    }
+    dispatch_controls();
+    service_thread.join();
+    return true;
+}
+
+service_status_handle register_control_handler(const char* name, control_handler_function handler) {
+    if (name == nullptr || handler == nullptr || dispatcher.socket.descriptor < 0) {
+        set_last_error(error_invalid_parameter);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> hold(dispatcher.lock);
+    dispatcher.handler = handler;
+    return &dispatcher;
+}
+
+bool set_service_status(service_status_handle handle, const service_status& status) {
+    if (handle != &dispatcher) {
+        set_last_error(error_invalid_handle);
+        return false;
+    }
+    {
+        // One report at a time, so that the state recorded is the one sent last.
+        std::lock_guard<std::mutex> hold(dispatcher.lock);
+        if (!send_notify_message(dispatcher.socket, notify_message(status))) {
+            set_last_error(static_cast<std::uint32_t>(errno));
+            return false;
+        }
+        dispatcher.reported_state = status.current_state;
+    }
+    write_wake_byte(0);
+    return true;
+}
+
+} // namespace platform

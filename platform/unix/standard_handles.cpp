@@ -1,0 +1,57 @@
+// Standard output and error on POSIX systems: descriptors 1 and 2.
+#include "platform/standard_handles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+int descriptor_of(standard_stream stream) {
+    return stream == standard_stream::output ? STDOUT_FILENO : STDERR_FILENO;
+}
+
+} // namespace
+
+file_handle open_log_file(const std::string& path) {
+    // O_APPEND keeps every write at the end, however many threads write at once. The
+    // descriptor itself is not inherited; its copy as descriptor 1 or 2 is.
+    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    return file < 0 ? invalid_file_handle : file;
+}
+
+void move_to_end(file_handle file) {
+    lseek(static_cast<int>(file), 0, SEEK_END);
+}
+
+bool names_open_file(const std::string& path, file_handle file) {
+    struct stat named {};
+    struct stat open_file {};
+    return file != invalid_file_handle && stat(path.c_str(), &named) == 0 &&
+           fstat(static_cast<int>(file), &open_file) == 0 && named.st_dev == open_file.st_dev &&
+           named.st_ino == open_file.st_ino;
+}
+
+void set_standard_handle(standard_stream stream, file_handle file) {
+    const int target = descriptor_of(stream);
+    if (file == target) {
+        // dup2 onto itself would leave the descriptor closed on exec.
+        fcntl(target, F_SETFD, 0);
+        return;
+    }
+    if (file != invalid_file_handle) {
+        dup2(static_cast<int>(file), target);
+        return;
+    }
+    // The output is to be lost. A closed descriptor 1 or 2 would be handed to the next
+    // file the process opens, which would then receive it.
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere >= 0) {
+        dup2(nowhere, target);
+        close(nowhere);
+    }
+}
+
+} // namespace platform

@@ -1,0 +1,55 @@
+// The service control manager's calls (advapi32).
+#include "platform/service_control.h"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+// One service runs in this process; these carry its functions to the forms that the
+// service control manager calls.
+service_main_function registered_main = nullptr;
+control_handler_function registered_handler = nullptr;
+
+void WINAPI run_service_main(DWORD argc, LPSTR* argv) {
+    registered_main(argc, argv);
+}
+
+void WINAPI run_control_handler(DWORD control) {
+    registered_handler(control);
+}
+
+} // namespace
+
+bool start_service_dispatcher(const service_table_entry* table) {
+    if (table == nullptr || table[0].name == nullptr || table[0].main == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    registered_main = table[0].main;
+    SERVICE_TABLE_ENTRYA entries[] = {
+        {const_cast<LPSTR>(table[0].name), run_service_main},
+        {nullptr, nullptr},
+    };
+    return StartServiceCtrlDispatcherA(entries) != FALSE;
+}
+
+service_status_handle register_control_handler(const char* name, control_handler_function handler) {
+    registered_handler = handler;
+    return RegisterServiceCtrlHandlerA(name, run_control_handler);
+}
+
+bool set_service_status(service_status_handle handle, const service_status& status) {
+    SERVICE_STATUS sent{};
+    sent.dwServiceType = status.service_type;
+    sent.dwCurrentState = status.current_state;
+    sent.dwControlsAccepted = status.controls_accepted;
+    sent.dwWin32ExitCode = status.win32_exit_code;
+    sent.dwServiceSpecificExitCode = status.service_specific_exit_code;
+    sent.dwCheckPoint = status.check_point;
+    sent.dwWaitHint = status.wait_hint;
+    return SetServiceStatus(static_cast<SERVICE_STATUS_HANDLE>(handle), &sent) != FALSE;
+}
+
+} // namespace platform
