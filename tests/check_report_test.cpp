@@ -12,8 +12,8 @@ using json = nlohmann::json;
 
 settings_record sample_record() {
     settings_record record;
-    record.stdout = "out.log";
-    record.stderr = "err.log";
+    stdout_log(record) = "out.log";
+    stderr_log(record) = "err.log";
     record.dll_path = "jvm.dll";
     record.class_path = "lib/*";
     record.class_name = "org/example/Server";
