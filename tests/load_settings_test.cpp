@@ -171,7 +171,20 @@ TEST_F(LoadSettings, FilesOfWholeBufferSizesLoad) {
     }
 }
 
+// What the linked Expat reports as the position of an empty final parse: -1 in older
+// releases, 0 in those carrying the fix for large-token parsing. The loader passes on
+// whichever it is.
+std::int32_t byte_index_of_empty_document() {
+    const XML_Parser parser = XML_ParserCreate(nullptr);
+    XML_Parse(parser, "", 0, XML_TRUE);
+    const auto index = static_cast<std::int32_t>(XML_GetCurrentByteIndex(parser));
+    XML_ParserFree(parser);
+    return index;
+}
+
 TEST_F(LoadSettings, MissingOrEmptyFileIsASyntaxErrorWithoutElements) {
+    const std::int32_t empty_index = byte_index_of_empty_document();
+    EXPECT_LE(empty_index, 0);
     for (const std::string& path : {dir / "missing.xml", dir / "empty.xml", dir.path().string()}) {
         SCOPED_TRACE(path);
         write_file(dir / "empty.xml", "");
@@ -180,7 +193,7 @@ TEST_F(LoadSettings, MissingOrEmptyFileIsASyntaxErrorWithoutElements) {
             ADD_FAILURE() << "no exception";
         } catch (const MXML::SyntaxException& error) {
             EXPECT_EQ(error.error_code, XML_ERROR_NO_ELEMENTS);
-            EXPECT_EQ(error.byte_index, -1);
+            EXPECT_EQ(error.byte_index, empty_index);
             EXPECT_EQ(error.line, 1u);
             EXPECT_EQ(error.column, 0u);
             EXPECT_STREQ(error.what(), "");
