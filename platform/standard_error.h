@@ -1,0 +1,14 @@
+// Writing to the process's standard error as it is at the moment of the call: after the
+// service has pointed standard error at its log file, that file.
+#pragma once
+
+#include <cstddef>
+
+namespace platform {
+
+// One write of `size` bytes, unbuffered and unconverted. Whether it succeeds is not
+// reported; the thread's last error code (errno) is left as it was before the call, so
+// that a diagnostic written about a failure does not hide that failure's code.
+void write_standard_error(const char* data, std::size_t size);
+
+} // namespace platform

@@ -1,0 +1,44 @@
+// The stop signals' handlers on POSIX systems, noted before the Java VM is created and
+// put back after it.
+#include "platform/control_signals.h"
+
+#include <csignal>
+
+namespace platform {
+
+namespace {
+
+const int stop_signals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr int stop_signal_count = sizeof stop_signals / sizeof stop_signals[0];
+
+} // namespace
+
+struct control_signal_guard::saved_handling {
+    struct sigaction actions[stop_signal_count];
+    bool noted[stop_signal_count];
+};
+
+control_signal_guard::control_signal_guard() : saved_(new saved_handling{}) {
+    for (int i = 0; i < stop_signal_count; ++i) {
+        saved_->noted[i] = sigaction(stop_signals[i], nullptr, &saved_->actions[i]) == 0;
+    }
+}
+
+control_signal_guard::~control_signal_guard() {
+    restore();
+}
+
+void control_signal_guard::restore() {
+    if (!saved_) {
+        return;
+    }
+    for (int i = 0; i < stop_signal_count; ++i) {
+        // sa_handler and sa_sigaction share their storage: SIG_DFL reads the same in both.
+        if (saved_->noted[i] && saved_->actions[i].sa_handler != SIG_DFL) {
+            sigaction(stop_signals[i], &saved_->actions[i], nullptr);
+        }
+    }
+    saved_.reset();
+}
+
+} // namespace platform

@@ -1,0 +1,55 @@
+// Run-time loading on POSIX systems: dlopen, dlsym, dlclose.
+#include "platform/dynamic_library.h"
+
+#include <dlfcn.h>
+
+namespace platform {
+
+namespace {
+
+// dlerror() forgets its message once read; keep it for library_error().
+thread_local std::string last_error;
+
+void note_error() {
+    const char* message = dlerror();
+    last_error = message != nullptr ? message : "unknown error";
+}
+
+} // namespace
+
+library_handle load_library(const std::string& name) {
+    // dlopen("") would hand back the program itself, where Windows loads nothing.
+    if (name.empty()) {
+        last_error = "empty library name";
+        return nullptr;
+    }
+    // Resolved at once, so that a library with a missing dependency fails here and not
+    // later inside a call. Global, as Java's own launcher loads the VM.
+    library_handle library = dlopen(name.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (library == nullptr) {
+        note_error();
+    }
+    return library;
+}
+
+library_function find_function(library_handle library, const char* name) {
+    dlerror();
+    void* address = dlsym(library, name);
+    if (address == nullptr) {
+        note_error();
+        return nullptr;
+    }
+    return reinterpret_cast<library_function>(address);
+}
+
+void free_library(library_handle library) {
+    if (library != nullptr) {
+        dlclose(library);
+    }
+}
+
+std::string library_error() {
+    return last_error;
+}
+
+} // namespace platform
