@@ -1,0 +1,58 @@
+#include "javahost/diagnostic.h"
+
+#include "platform/standard_error.h"
+
+namespace {
+
+void write_message(const char* message) {
+    std::ostringstream line;
+    line << "error: " << message << "\r\n";
+    write_diagnostic(line);
+}
+
+// "error: KIND \"NAME\" not found." and CR LF, the configured name as it is.
+void write_not_found(const char* kind, const std::string& name) {
+    std::ostringstream line;
+    line << "error: " << kind << " \"" << name << "\" "
+         << "not found."
+         << "\r\n";
+    write_diagnostic(line);
+}
+
+} // namespace
+
+void write_diagnostic(const std::ostringstream& line) {
+    const std::string bytes = line.str();
+    platform::write_standard_error(bytes.data(), bytes.size());
+}
+
+void report_no_library() {
+    write_message("couldn't load jvm.dll.");
+}
+
+void report_no_entry_point() {
+    write_message("couldn't get function pointer.");
+}
+
+void report_vm_not_created() {
+    write_message("couldn't create JavaVM.");
+}
+
+void report_class_not_found(const std::string& class_name) {
+    write_not_found("class", class_name);
+}
+
+void report_method_not_found(const std::string& method) {
+    write_not_found("method", method);
+}
+
+void report_not_attached() {
+    write_message("couldn't attach thread to JavaVM.");
+}
+
+void report_no_parameters(const std::string& method) {
+    std::ostringstream line;
+    line << "error: couldn't create parameters for method \"" << method << "\"."
+         << "\r\n";
+    write_diagnostic(line);
+}

@@ -1,0 +1,21 @@
+// The diagnostic lines: how the Java host reports its own failures.
+//
+// Each line begins "error: ", ends with CR LF, and goes to the process's standard error as
+// one write; after the service's start-up that is the standard-error log file. Nothing is
+// added: no time stamp, no error code.
+#pragma once
+
+#include <sstream>
+#include <string>
+
+// Writes the whole content of `line`, composed by the caller, to standard error.
+void write_diagnostic(const std::ostringstream& line);
+
+// The lines themselves, each composed in a fresh stream and written as above.
+void report_no_library();                                   // couldn't load jvm.dll.
+void report_no_entry_point();                               // couldn't get function pointer.
+void report_vm_not_created();                               // couldn't create JavaVM.
+void report_class_not_found(const std::string& class_name); // class "..." not found.
+void report_method_not_found(const std::string& method);    // method "..." not found.
+void report_not_attached();                                 // couldn't attach to JavaVM.
+void report_no_parameters(const std::string& method);       // parameters of "..." not made

@@ -1,0 +1,32 @@
+// Creating the process's one Java VM, and the process-wide values that the rest of the
+// Java host and the service's stop path use.
+#pragma once
+
+#include <jni.h>
+
+#include "platform/dynamic_library.h"
+#include "settings/settings.h"
+
+// The result of create_java_vm.
+enum create_result : int {
+    create_ok = 0,             // the VM exists and java_vm points to it
+    create_no_library = 1,     // the library named by dll_path could not be loaded
+    create_no_entry_point = 2, // the library has no JNI_CreateJavaVM
+    create_vm_failed = 3,      // JNI_CreateJavaVM failed
+};
+
+// The created VM; null until create_java_vm succeeds. Not reset when the VM is destroyed.
+extern JavaVM* java_vm;
+// The VM library while it is loaded; null when it could not be loaded or has been
+// released because the VM could not be created.
+extern platform::library_handle jvm_library;
+// The settings that create_java_vm was given; start_server and stop_server read them.
+extern settings_record* host_settings;
+
+// Loads the library named by `record.dll_path` and creates the Java VM with
+// `record.options`, in their order, unknown options refused. Keeps the address of
+// `record` in host_settings. On failure writes one diagnostic line, releases the library
+// if it was loaded, and returns the failure's create_result. Runs once per process:
+// a process can create only one Java VM. Handlers that the process installed for its
+// stop signals are kept across the creation.
+int create_java_vm(settings_record& record);
