@@ -25,12 +25,13 @@ expect() {
     [ "$(cat err.txt)" = "$want_err" ] || fail "orvo-check $*: stderr was [$(cat err.txt)]"
 }
 
-usage="usage: orvo-check [--json] SETTINGS_FILE"
+usage="usage: orvo-check [--json | --jvm] SETTINGS_FILE"
 expect 2 "" "$usage" --
 expect 2 "" "$usage" -- --json
 expect 2 "" "$usage" -- a.xml b.xml
 expect 2 "" "$usage" -- --verbose a.xml
 expect 2 "" "$usage" -- --json --json a.xml
+expect 2 "" "$usage" -- --json --jvm a.xml
 expect 0 "$usage" "" -- --help
 
 mkdir lib

@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "javahost/java_vm.h"
+
 namespace {
 
 using json = nlohmann::ordered_json;
@@ -54,6 +56,27 @@ void print_record(std::ostream& out, const settings_record& record) {
         << "stop_method: " << visible(record.stop_method) << '\n';
     print_list(out, "options", record.options);
     print_list(out, "start_method_params", record.start_method_params);
+}
+
+void print_start_check(std::ostream& out, const settings_record& record,
+                       const start_check_result& result) {
+    if (result.created != create_ok) {
+        return;
+    }
+    out << "jvm: created\n";
+    if (result.class_found) {
+        out << "class: " << visible(record.class_name) << '\n';
+    }
+    if (result.start_found && result.start_takes_parameters) {
+        out << "start: " << visible(record.start_method) << "([Ljava/lang/String;)V with "
+            << result.parameter_count
+            << (result.parameter_count == 1 ? " parameter\n" : " parameters\n");
+    } else if (result.start_found) {
+        out << "start: " << visible(record.start_method) << "()V\n";
+    }
+    if (result.stop_found) {
+        out << "stop: " << visible(record.stop_method) << "()V\n";
+    }
 }
 
 void print_syntax_error(std::ostream& out, const std::string& path,

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "javahost/start_check.h"
 #include "settings/exceptions.h"
 #include "settings/settings.h"
 
@@ -18,6 +19,13 @@ void print_syntax_error(std::ostream& out, const std::string& path,
                         const MXML::SyntaxException& error);
 // "PATH: error: MESSAGE".
 void print_load_error(std::ostream& out, const std::string& path, const load_exception& error);
+
+// What the dry run of the Java start found, one line for each step that succeeded: the VM,
+// the class, the start method the service would call (and with how many parameters),
+// the stop method. Failures are not repeated here: the service's line has gone to
+// standard error.
+void print_start_check(std::ostream& out, const settings_record& record,
+                       const start_check_result& result);
 
 // The same three as one JSON object each. Bytes that are not UTF-8 are replaced.
 std::string record_json(const settings_record& record);

@@ -5,24 +5,28 @@
 #include <iostream>
 #include <string>
 
+#include "javahost/start_check.h"
 #include "settings/load_settings.h"
 #include "tools/check_report.h"
 
 namespace {
 
-const char usage[] = "usage: orvo-check [--json] SETTINGS_FILE\n";
+const char usage[] = "usage: orvo-check [--json | --jvm] SETTINGS_FILE\n";
 
 struct arguments {
     bool json = false;
+    bool jvm = false; // also create the Java VM and look up the server's methods
     std::string path;
 };
 
-// False when the command line is not one optional --json and one path.
+// False when the command line is not one optional --json or --jvm and one path.
 bool parse_arguments(int argc, char** argv, arguments& parsed) {
     bool have_path = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--json") == 0 && !parsed.json) {
+        if (std::strcmp(argv[i], "--json") == 0 && !parsed.json && !parsed.jvm) {
             parsed.json = true;
+        } else if (std::strcmp(argv[i], "--jvm") == 0 && !parsed.json && !parsed.jvm) {
+            parsed.jvm = true;
         } else if (argv[i][0] != '-' && !have_path) {
             parsed.path = argv[i];
             have_path = true;
@@ -76,5 +80,12 @@ int main(int argc, char** argv) {
     } else {
         print_record(std::cout, settings);
     }
-    return 0;
+    if (!parsed.jvm) {
+        return 0;
+    }
+    // The VM writes to the same streams: what was said so far comes first.
+    std::cout << std::flush;
+    const start_check_result result = check_java_start(settings);
+    print_start_check(std::cout, settings, result);
+    return result.passed() ? 0 : 1;
 }
