@@ -1,0 +1,12 @@
+package orvotest;
+
+/** Both start variants: the service must choose the String[] one. */
+public final class BothStarts {
+    private BothStarts() {}
+
+    public static void start(String[] parameters) { Record.call("start", parameters); }
+
+    public static void start() { Record.line("start()"); }
+
+    public static void stop() { Record.line("stop()"); }
+}

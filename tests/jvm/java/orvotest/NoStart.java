@@ -1,0 +1,12 @@
+package orvotest;
+
+/** No usable start method: one that is not static, one with other parameters. */
+public final class NoStart {
+    private NoStart() {}
+
+    public void start(String[] parameters) { Record.call("instance start", parameters); }
+
+    public static void start(int port) { Record.line("start(int)"); }
+
+    public static void stop() { Record.line("stop()"); }
+}

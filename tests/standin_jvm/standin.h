@@ -1,0 +1,72 @@
+// The stand-in Java VM: a library with JNI_CreateJavaVM and the few invocation and native
+// functions that orvo calls, for testing orvo where no real Java VM exists (the Windows
+// build under Wine) and for faults a real VM cannot be made to show (a failed attach).
+//
+// It is told through its creation options what exists:
+//   -Dstandin.class=a/B               a class
+//   -Dstandin.method=a/B.name(desc)V  a static method of a class
+//   -Dstandin.throws=a/B.name         that method throws when called
+//   -Dstandin.fail=FUNCTION           that function fails (JNI_CreateJavaVM,
+//                                     AttachCurrentThread, NewObjectArray, NewString)
+// Other options are accepted and ignored, except unknown "-Dstandin." keys, which make the
+// creation fail as a real VM fails on an unknown option.
+//
+// Every call is recorded as one line; the test reads the lines through the library's
+// standin_record() export and clears them with standin_clear_record().
+#pragma once
+
+#include <jni.h>
+
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace standin {
+
+struct method_entry {
+    std::string class_name;
+    std::string name;
+    std::string descriptor;
+    bool throws = false;
+};
+
+// What a jclass, jstring or jobjectArray of the stand-in points to.
+struct object {
+    enum kind_type { class_kind, string_kind, array_kind };
+    kind_type kind;
+    std::string class_name;        // the class's name, or an array's element class
+    std::u16string text;           // a string's units
+    std::vector<object*> elements; // an array's elements
+};
+
+struct vm_state {
+    bool created = false;
+    std::vector<std::string> classes;
+    std::vector<std::unique_ptr<method_entry>> methods;
+    std::vector<std::string> throwing; // "class.name"
+    std::vector<std::string> failing;  // names of functions that fail
+    std::vector<std::unique_ptr<object>> objects;
+    std::string pending; // the pending exception's class, empty when none
+    std::set<std::thread::id> attached;
+};
+
+// The one VM and the lock that every entry point holds while it works on it.
+vm_state& state();
+std::mutex& state_lock();
+
+// Appends one line to the record.
+void record(const std::string& line);
+
+bool is_failing(const vm_state& vm, const std::string& function);
+object* new_object(vm_state& vm, object::kind_type kind);
+// "0061 00e9": a string's UTF-16 units in hex.
+std::string units(const std::u16string& text);
+
+// The tables behind the JavaVM and JNIEnv pointers handed out.
+JavaVM* java_vm();
+JNIEnv* jni_env();
+
+} // namespace standin

@@ -1,0 +1,199 @@
+// The stand-in's invocation side: creation, attaching, destruction, and the record.
+#include <cstdio>
+
+#include "standin.h"
+
+#ifdef _WIN32
+#define STANDIN_EXPORT extern "C" __declspec(dllexport)
+#else
+#define STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace standin {
+
+namespace {
+
+std::string the_record;
+
+const std::string prefix = "-Dstandin.";
+
+bool starts_with(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
+
+// "a/B.name(desc)V" into its class, name and descriptor.
+void add_method(vm_state& vm, const std::string& value) {
+    const auto paren = value.find('(');
+    const auto dot = value.rfind('.', paren);
+    auto method = std::make_unique<method_entry>();
+    method->class_name = value.substr(0, dot);
+    method->name = value.substr(dot + 1, paren - dot - 1);
+    method->descriptor = value.substr(paren);
+    vm.methods.push_back(std::move(method));
+}
+
+// False for an unknown stand-in key.
+bool configure(vm_state& vm, const std::string& option) {
+    if (!starts_with(option, prefix)) {
+        return true;
+    }
+    const auto equals = option.find('=');
+    const std::string key = option.substr(prefix.size(), equals - prefix.size());
+    const std::string value = equals == std::string::npos ? "" : option.substr(equals + 1);
+    if (key == "class") {
+        vm.classes.push_back(value);
+    } else if (key == "method") {
+        add_method(vm, value);
+    } else if (key == "throws") {
+        vm.throwing.push_back(value);
+    } else if (key == "fail") {
+        vm.failing.push_back(value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void mark_throwing(vm_state& vm) {
+    for (auto& method : vm.methods) {
+        for (const std::string& name : vm.throwing) {
+            method->throws = method->throws || name == method->class_name + "." + method->name;
+        }
+    }
+}
+
+bool read_options(vm_state& vm, const JavaVMInitArgs& arguments) {
+    bool known = true;
+    for (jint i = 0; i < arguments.nOptions; ++i) {
+        const std::string option = arguments.options[i].optionString;
+        record("  option " + option);
+        known = configure(vm, option) && known;
+    }
+    mark_throwing(vm);
+    return known;
+}
+
+std::string hex(unsigned value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+void record_arguments(const JavaVMInitArgs& arguments) {
+    record("JNI_CreateJavaVM version=" + hex(static_cast<unsigned>(arguments.version)) +
+           " options=" + std::to_string(arguments.nOptions) +
+           " ignoreUnrecognized=" + std::to_string(arguments.ignoreUnrecognized));
+}
+
+jint JNICALL destroy_java_vm(JavaVM*) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    vm_state& vm = state();
+    const auto others = vm.attached.size() - vm.attached.count(std::this_thread::get_id());
+    record("DestroyJavaVM other_threads_attached=" + std::to_string(others));
+    vm = vm_state{};
+    return JNI_OK;
+}
+
+jint JNICALL attach_current_thread(JavaVM*, void** env, void* arguments) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    vm_state& vm = state();
+    const std::string shown = arguments == nullptr ? "null" : "given";
+    if (is_failing(vm, "AttachCurrentThread")) {
+        record("AttachCurrentThread arguments=" + shown + " -> failed");
+        *env = nullptr;
+        return JNI_ERR;
+    }
+    const bool was_attached = !vm.attached.insert(std::this_thread::get_id()).second;
+    record("AttachCurrentThread arguments=" + shown + (was_attached ? " (already attached)" : ""));
+    *env = jni_env();
+    return JNI_OK;
+}
+
+jint JNICALL detach_current_thread(JavaVM*) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    vm_state& vm = state();
+    const bool was_attached = vm.attached.erase(std::this_thread::get_id()) > 0;
+    record("DetachCurrentThread" + std::string(was_attached ? "" : " (not attached)") +
+           (vm.pending.empty() ? "" : " pending=" + vm.pending));
+    vm.pending.clear();
+    return JNI_OK;
+}
+
+JNIInvokeInterface_ make_invoke_table() {
+    JNIInvokeInterface_ table{};
+    table.DestroyJavaVM = destroy_java_vm;
+    table.AttachCurrentThread = attach_current_thread;
+    table.DetachCurrentThread = detach_current_thread;
+    return table;
+}
+
+const JNIInvokeInterface_ invoke_table = make_invoke_table();
+JavaVM_ the_vm{&invoke_table};
+
+jint create(vm_state& vm, JavaVM** created, void** env, const JavaVMInitArgs& arguments) {
+    record_arguments(arguments);
+    if (vm.created) {
+        record("  -> a VM exists already");
+        return JNI_EEXIST;
+    }
+    const bool known = read_options(vm, arguments);
+    // A library that leaves its pointer behind on failure: the host must not trust it.
+    *created = &the_vm;
+    if (!known || is_failing(vm, "JNI_CreateJavaVM")) {
+        record(known ? "  -> failed" : "  -> unrecognized option");
+        vm = vm_state{};
+        return known ? JNI_ERR : JNI_EINVAL;
+    }
+    vm.created = true;
+    vm.attached.insert(std::this_thread::get_id());
+    *env = jni_env();
+    return JNI_OK;
+}
+
+} // namespace
+
+vm_state& state() {
+    static vm_state vm;
+    return vm;
+}
+
+std::mutex& state_lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+void record(const std::string& line) {
+    the_record += line + "\n";
+}
+
+bool is_failing(const vm_state& vm, const std::string& function) {
+    for (const std::string& name : vm.failing) {
+        if (name == function) {
+            return true;
+        }
+    }
+    return false;
+}
+
+JavaVM* java_vm() {
+    return &the_vm;
+}
+
+} // namespace standin
+
+STANDIN_EXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments) {
+    std::lock_guard<std::mutex> hold(standin::state_lock());
+    return standin::create(standin::state(), vm, env,
+                           *static_cast<const JavaVMInitArgs*>(arguments));
+}
+
+// The record so far, one call a line; valid until the next call into the stand-in.
+STANDIN_EXPORT const char* standin_record() {
+    std::lock_guard<std::mutex> hold(standin::state_lock());
+    return standin::the_record.c_str();
+}
+
+STANDIN_EXPORT void standin_clear_record() {
+    std::lock_guard<std::mutex> hold(standin::state_lock());
+    standin::the_record.clear();
+}
