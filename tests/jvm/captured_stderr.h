@@ -28,4 +28,17 @@ class captured_stderr {
     bool capturing_ = true; // until restore()
 };
 
+// Standard error closed for a while, as when the service's log file could not be opened:
+// every write to it fails.
+class closed_stderr {
+  public:
+    closed_stderr();
+    ~closed_stderr();
+    closed_stderr(const closed_stderr&) = delete;
+    closed_stderr& operator=(const closed_stderr&) = delete;
+
+  private:
+    long long saved_ = -1;
+};
+
 } // namespace orvo_test

@@ -36,4 +36,15 @@ std::string captured_stderr::finish() {
     return read_file(path_);
 }
 
+closed_stderr::closed_stderr() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    close(STDERR_FILENO);
+}
+
+closed_stderr::~closed_stderr() {
+    dup2(static_cast<int>(saved_), STDERR_FILENO);
+    close(static_cast<int>(saved_));
+}
+
 } // namespace orvo_test

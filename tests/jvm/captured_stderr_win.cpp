@@ -32,4 +32,13 @@ std::string captured_stderr::finish() {
     return read_file(path_);
 }
 
+closed_stderr::closed_stderr() {
+    saved_ = reinterpret_cast<long long>(GetStdHandle(STD_ERROR_HANDLE));
+    SetStdHandle(STD_ERROR_HANDLE, INVALID_HANDLE_VALUE);
+}
+
+closed_stderr::~closed_stderr() {
+    SetStdHandle(STD_ERROR_HANDLE, reinterpret_cast<HANDLE>(saved_));
+}
+
 } // namespace orvo_test

@@ -3,6 +3,7 @@
 // for (on Windows under Wine, where no real Java VM exists).
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "javahost/java_vm.h"
 #include "javahost/server.h"
 #include "platform/dynamic_library.h"
+#include "platform/standard_error.h"
 #include "test_support.h"
 
 namespace {
@@ -230,6 +232,25 @@ TEST_F(StandinHost, LibraryErrorsNameTheCause) {
 #else
     EXPECT_NE(not_found.find("No such file"), std::string::npos) << not_found;
     EXPECT_NE(no_export.find("JNI_CreateJavaVM"), std::string::npos) << no_export;
+#endif
+}
+
+// A diagnostic line that cannot be written must not replace the failure's own error code,
+// which the service reports as its exit code.
+TEST_F(StandinHost, LostDiagnosticLineKeepsTheFailuresErrorCode) {
+    config.dll_path = dir / "missing" ORVO_MODULE_SUFFIX;
+    std::string reason;
+    {
+        orvo_test::closed_stderr closed;
+        errno = ENOENT;
+        platform::write_standard_error("x", 1);
+        EXPECT_EQ(errno, ENOENT);
+        created = create_java_vm(config);
+        reason = platform::library_error();
+    }
+    EXPECT_EQ(created, create_no_library);
+#ifdef _WIN32
+    EXPECT_NE(reason.find("(error 126)"), std::string::npos) << reason;
 #endif
 }
 
