@@ -1,9 +1,11 @@
 #include "javahost/java_vm.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "javahost/diagnostic.h"
 #include "platform/control_signals.h"
+#include "platform/path_list.h"
 
 JavaVM* java_vm = nullptr;
 platform::library_handle jvm_library = nullptr;
@@ -13,13 +15,30 @@ namespace {
 
 using create_vm_function = jint(JNICALL*)(JavaVM**, void**, void*);
 
-// One option per entry, pointing into the entries themselves: the VM copies what it keeps
-// while it is being created, and the record outlives the call anyway.
-std::vector<JavaVMOption> make_options(std::list<std::string>& options) {
+// Settings files separate class path entries with ";" on every system, and the generated
+// class-path option keeps that form. A JVM whose own separator differs would read the whole
+// list as one missing path, so such an option is handed to it translated. Returns the text
+// to pass: the entry itself, or its translation kept in `translated`.
+char* text_for_jvm(std::string& option, std::list<std::string>& translated) {
+    static const std::string class_path = "-Djava.class.path=";
+    if (platform::path_list_separator == ';' ||
+        option.compare(0, class_path.size(), class_path) != 0) {
+        return option.data();
+    }
+    std::string& copy = translated.emplace_back(option);
+    std::replace(copy.begin() + static_cast<std::ptrdiff_t>(class_path.size()), copy.end(), ';',
+                 platform::path_list_separator);
+    return copy.data();
+}
+
+// One option per entry, pointing into the entries themselves (or their translations): the
+// VM copies what it keeps while it is being created, and both outlive the call.
+std::vector<JavaVMOption> make_options(std::list<std::string>& options,
+                                       std::list<std::string>& translated) {
     std::vector<JavaVMOption> array(options.size());
     auto entry = array.begin();
     for (std::string& option : options) {
-        entry->optionString = option.data();
+        entry->optionString = text_for_jvm(option, translated);
         entry->extraInfo = nullptr;
         ++entry;
     }
@@ -29,7 +48,8 @@ std::vector<JavaVMOption> make_options(std::list<std::string>& options) {
 // Calls JNI_CreateJavaVM, which fills java_vm on success. The JNIEnv it hands back is not
 // kept: each later use attaches its own thread.
 jint call_create(create_vm_function create, std::list<std::string>& options) {
-    std::vector<JavaVMOption> array = make_options(options);
+    std::list<std::string> translated;
+    std::vector<JavaVMOption> array = make_options(options, translated);
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_6;
     arguments.nOptions = static_cast<jint>(array.size());

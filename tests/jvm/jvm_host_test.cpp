@@ -85,7 +85,8 @@ class RealJvm : public ::testing::Test {
     std::string settings_file() const {
         std::string xml = "<?xml version='1.0' encoding='UTF-8'?>\n<setting>\n"
                           "<jvm dll_path='" +
-                          xml_escaped(dll_path) + "'>\n";
+                          xml_escaped(dll_path) + "' class_path='" + xml_escaped(class_path) +
+                          "'>\n";
         for (const std::string& option : options) {
             xml += "<option>" + xml_escaped(option) + "</option>\n";
         }
@@ -127,6 +128,7 @@ class RealJvm : public ::testing::Test {
 
     temp_dir dir;
     std::string dll_path = ORVO_JVM_LIBRARY;
+    std::string class_path;
     strings options;
     std::string class_name = "orvotest/BothStarts";
     std::string start_method = "start";
@@ -160,6 +162,19 @@ TEST_F(RealJvm, ParametersArriveAsTheSameCharacters) {
                            "  [4] \"d83d de00 0021\"\n"
                            "  [5] \"0061 fffd\"\n"
                            "end()\n");
+}
+
+TEST_F(RealJvm, ClassPathSettingReachesTheVmAsAPathList) {
+    // Entries are separated by ";" in the settings on every system; the VM gets its own
+    // separator, so the class is found through the second entry of a several-entry path.
+    std::filesystem::create_directories(dir / "lib");
+    std::filesystem::copy_file(ORVO_TEST_JAR, dir / "lib/classes.jar");
+    class_path = dir / "missing.jar;" + dir / "lib/*;" + dir / "classes";
+    options = {"-Xmx64m", "-Dorvotest.record=" + dir / "java.txt"};
+    const outcome result = run_scenario();
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.java, "start(String[]) 0\nstop()\n");
 }
 
 TEST_F(RealJvm, OnlyThePlainVariantIsCalledWhenNoParametersAreConfigured) {
