@@ -9,10 +9,7 @@
 // pending wait, in order, until running has been reported; those that come once stop is
 // pending or stopped has been reported are dropped.
 //
-// The signal handlers only write the signal's number to a pipe that the dispatcher reads,
-// so the work runs on the dispatcher's thread. The Java VM installs handlers of its own
-// for these signals while it is created; the Java host puts back the ones found here, so
-// they must be in place before the service's main function runs.
+// The requests come as signals: see control_requests.cpp.
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -23,11 +20,9 @@
 #include <system_error>
 #include <thread>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "platform/last_error.h"
 #include "platform/service_control.h"
+#include "platform/unix/control_requests.h"
 #include "platform/unix/notify_message.h"
 #include "platform/unix/notify_socket.h"
 
@@ -50,40 +45,6 @@ struct dispatcher_state {
 };
 
 dispatcher_state dispatcher;
-int wake_pipe[2] = {-1, -1};
-
-// A zero byte only wakes the dispatcher; any other byte is a signal's number.
-void write_wake_byte(unsigned char byte) {
-    const int saved_errno = errno;
-    ssize_t ignored = write(wake_pipe[1], &byte, 1);
-    static_cast<void>(ignored);
-    errno = saved_errno;
-}
-
-extern "C" void on_control_signal(int signal) {
-    write_wake_byte(static_cast<unsigned char>(signal));
-}
-
-bool open_wake_pipe() {
-    if (pipe2(wake_pipe, O_CLOEXEC) != 0) {
-        return false;
-    }
-    // A signal handler must never block on a full pipe.
-    return fcntl(wake_pipe[1], F_SETFL, O_NONBLOCK) == 0;
-}
-
-bool install_signal_handlers() {
-    struct sigaction action {};
-    action.sa_handler = on_control_signal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        if (sigaction(signal, &action, nullptr) != 0) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::uint32_t control_for(unsigned char signal) {
     return signal == SIGHUP ? service_control_interrogate : service_control_stop;
@@ -130,21 +91,25 @@ void deliver_held(std::deque<std::uint32_t>& held) {
     }
 }
 
+void take_byte(std::deque<std::uint32_t>& held, unsigned char byte) {
+    if (byte == hold_byte) {
+        hold_on_dispatcher_thread();
+    } else if (byte == release_byte) {
+        release_on_dispatcher_thread();
+    } else if (byte != wake_byte) {
+        take_request(held, control_for(byte));
+    }
+}
+
 void dispatch_controls() {
     std::deque<std::uint32_t> held;
     while (!main_returned()) {
-        unsigned char bytes[64];
-        const ssize_t count = read(wake_pipe[0], bytes, sizeof bytes);
-        if (count < 0 && errno == EINTR) {
-            continue;
+        const std::string bytes = read_control_bytes();
+        if (bytes.empty()) {
+            return; // the pipe has failed: nothing more can arrive
         }
-        if (count <= 0) {
-            return; // the pipe is gone: nothing more can arrive
-        }
-        for (ssize_t i = 0; i < count; ++i) {
-            if (bytes[i] != 0) {
-                take_request(held, control_for(bytes[i]));
-            }
+        for (const char byte : bytes) {
+            take_byte(held, static_cast<unsigned char>(byte));
         }
         deliver_held(held);
     }
@@ -157,7 +122,7 @@ void run_service_main(service_main_function main, const char* name) {
         std::lock_guard<std::mutex> hold(dispatcher.lock);
         dispatcher.main_returned = true;
     }
-    write_wake_byte(0);
+    write_control_byte(wake_byte);
 }
 
 bool set_up(const char* socket_name) {
@@ -165,7 +130,7 @@ bool set_up(const char* socket_name) {
         set_last_error(error_failed_service_controller_connect);
         return false;
     }
-    if (!open_wake_pipe() || !install_signal_handlers()) {
+    if (!open_control_requests()) {
         set_last_error(static_cast<std::uint32_t>(errno));
         return false;
     }
@@ -223,7 +188,7 @@ bool set_service_status(service_status_handle handle, const service_status& stat
         }
         dispatcher.reported_state = status.current_state;
     }
-    write_wake_byte(0);
+    write_control_byte(wake_byte);
     return true;
 }
 

@@ -52,4 +52,8 @@ bool set_service_status(service_status_handle handle, const service_status& stat
     return SetServiceStatus(static_cast<SERVICE_STATUS_HANDLE>(handle), &sent) != FALSE;
 }
 
+void hold_control_requests() {}
+
+void release_control_requests() {}
+
 } // namespace platform

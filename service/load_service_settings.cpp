@@ -1,0 +1,52 @@
+#include "service/load_service_settings.h"
+
+#include <exception>
+#include <sstream>
+
+#include "javahost/diagnostic.h"
+#include "platform/last_error.h"
+#include "service/exit_codes.h"
+#include "settings/exceptions.h"
+#include "settings/load_settings.h"
+#include "settings/settings.h"
+
+namespace {
+
+// Before the logs are opened, standard error is where the service manager put it: the
+// journal under systemd.
+void write_settings_error(const std::string& path, const std::string& reason) {
+    std::ostringstream line;
+    line << "error: couldn't load settings file \"" << path << "\": " << reason
+         << "; check it with orvo-check."
+         << "\r\n";
+    write_diagnostic(line);
+    platform::set_last_error(exit_settings_not_loaded);
+}
+
+} // namespace
+
+bool load_service_settings(const std::string& path) {
+    try {
+        load_settings(path, settings);
+        return true;
+    } catch (const MXML::SyntaxException& error) {
+        std::ostringstream reason;
+        reason << "it cannot be read or is not well-formed XML (parser error "
+               << static_cast<int>(error.error_code) << " at line " << error.line << ", column "
+               << error.column << ")";
+        write_settings_error(path, reason.str());
+    } catch (const load_exception& error) {
+        write_settings_error(path, error.what());
+    } catch (const std::exception& error) {
+        write_settings_error(path, error.what());
+    }
+    return false;
+}
+
+void report_missing_settings_path() {
+    std::ostringstream line;
+    line << "error: no settings file: the service's command line must name it as its first "
+            "argument."
+         << "\r\n";
+    write_diagnostic(line);
+}

@@ -1,0 +1,28 @@
+// The process entry: hands the one service "orvo" to the service manager's dispatcher.
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/last_error.h"
+#include "platform/process_exit.h"
+#include "platform/service_control.h"
+#include "service/save_arguments.h"
+#include "service/service_globals.h"
+#include "service/service_main.h"
+
+int main(int argc, char** argv) {
+    saved_argc = argc;
+    const platform::service_table_entry table[] = {
+        {service_name, service_main},
+        {nullptr, nullptr},
+    };
+    save_arguments(argc, argv);
+    if (platform::start_service_dispatcher(table)) {
+        return 0;
+    }
+    // Read before printing, which may change it.
+    const std::uint32_t error = platform::last_error();
+    std::printf("Error: StartServiceCtrlDispatcher");
+    // The process ends without the runtime's exit handlers, which would flush this.
+    std::fflush(stdout);
+    platform::exit_process(error);
+}

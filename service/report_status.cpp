@@ -1,0 +1,43 @@
+#include "service/report_status.h"
+
+#include "platform/last_error.h"
+#include "platform/service_control.h"
+#include "service/service_globals.h"
+#include "service/stop_path.h"
+
+namespace {
+
+// Stop, pause and continue, and shutdown: all but while start is pending.
+constexpr std::uint32_t controls_when_started = platform::service_accept_stop |
+                                                platform::service_accept_pause_continue |
+                                                platform::service_accept_shutdown;
+
+} // namespace
+
+bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32_t check_point,
+                   std::uint32_t wait_hint) {
+    platform::service_status status{};
+    status.service_type = platform::service_win32_own_process;
+    if (new_state != 0) {
+        current_state.store(new_state);
+        status.current_state = new_state;
+    } else {
+        status.current_state = current_state.load();
+    }
+    status.controls_accepted =
+        new_state == platform::service_start_pending ? 0 : controls_when_started;
+    status.win32_exit_code = exit_code;
+    status.service_specific_exit_code = 0;
+    status.check_point = check_point;
+    status.wait_hint = wait_hint;
+    if (platform::set_service_status(status_handle, status)) {
+        return true;
+    }
+    // The service cannot tell the manager where it stands: bring it down. The failed
+    // report's error is what the caller ends the service with, whatever the stop path
+    // leaves behind.
+    const std::uint32_t error = platform::last_error();
+    run_stop_path();
+    platform::set_last_error(error);
+    return false;
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <cstdint>
+
+// Reports `new_state` to the service manager, or current_state again when `new_state` is
+// 0. False when the report could not be sent; the stop path has then run, and the
+// last-error code is that of the failed report.
+bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32_t check_point,
+                   std::uint32_t wait_hint);

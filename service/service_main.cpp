@@ -1,0 +1,47 @@
+#include "service/service_main.h"
+
+#include "platform/event.h"
+#include "platform/last_error.h"
+#include "platform/service_control.h"
+#include "service/control_handler.h"
+#include "service/exit_codes.h"
+#include "service/report_status.h"
+#include "service/save_arguments.h"
+#include "service/service_globals.h"
+#include "service/start_service_work.h"
+#include "service/stop_path.h"
+
+namespace {
+
+// The failure step: the service stops with the error that the failed step left.
+void end_failed_start() {
+    std::uint32_t code = platform::last_error();
+    if (code == 0) {
+        code = exit_start_failed;
+    }
+    cleanup_service(code);
+}
+
+} // namespace
+
+void service_main(std::uint32_t /*argc*/, char** /*argv*/) {
+    status_handle = platform::register_control_handler(service_name, control_handler);
+    if (status_handle == nullptr || !report_status(platform::service_start_pending, 0, 1, 5000) ||
+        !create_stop_event() || !report_status(platform::service_start_pending, 0, 2, 1000) ||
+        start_service_work() == 0 || !report_status(platform::service_running, 0, 0, 0)) {
+        end_failed_start();
+        return;
+    }
+    platform::wait_for_event(stop_event);
+    cleanup_service(0);
+}
+
+void cleanup_service(std::uint32_t exit_code) {
+    close_stop_event();
+    // Freed before stopped is reported: the Windows dispatcher may return at that report,
+    // and the process may end while this thread is still here.
+    free_saved_arguments();
+    if (status_handle != nullptr) {
+        report_status(platform::service_stopped, exit_code, 0, 0);
+    }
+}

@@ -1,0 +1,119 @@
+#include "tests/service/service_fixture.h"
+
+#include <sys/stat.h>
+
+#include <csignal>
+#include <sstream>
+
+namespace orvo_test {
+
+namespace {
+
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string settings_xml(const service_settings& settings) {
+    std::ostringstream xml;
+    xml << "<?xml version='1.0' encoding='UTF-8'?>\n<setting>\n"
+        << "  <log stdout='" << escaped(settings.stdout_log) << "' stderr='"
+        << escaped(settings.stderr_log) << "'/>\n"
+        << "  <jvm dll_path='" << escaped(settings.dll_path) << "' class_path='"
+        << escaped(settings.class_path) << "'>\n";
+    for (const std::string& option : settings.options) {
+        xml << "    <option>" << escaped(option) << "</option>\n";
+    }
+    xml << "  </jvm>\n  <server class='" << escaped(settings.class_name) << "' start_method='"
+        << escaped(settings.start_method) << "' stop_method='" << escaped(settings.stop_method)
+        << "'>\n";
+    for (const std::string& parameter : settings.parameters) {
+        xml << "    <start_method_param>" << escaped(parameter) << "</start_method_param>\n";
+    }
+    xml << "  </server>\n</setting>\n";
+    return xml.str();
+}
+
+service_test::service_test() : listener(folder / "notify.sock") {}
+
+service_settings service_test::default_settings() const {
+    service_settings settings;
+    settings.stdout_log = stdout_log();
+    settings.stderr_log = stderr_log();
+    return settings;
+}
+
+std::unique_ptr<service_process> service_test::start(const service_settings& settings) {
+    write_file(folder / "settings.xml", settings_xml(settings));
+    return start_with({folder / "settings.xml"});
+}
+
+std::unique_ptr<service_process> service_test::start_with(const std::vector<std::string>& arguments,
+                                                          bool with_notify_socket) {
+    return std::make_unique<service_process>(arguments,
+                                             with_notify_socket ? listener.path() : std::string(),
+                                             folder / "console.out", folder / "console.err");
+}
+
+void service_test::expect_running() {
+    const std::optional<report> first = listener.next();
+    const std::optional<report> second = listener.next();
+    const std::optional<report> running = listener.next();
+    ASSERT_TRUE(first && second && running) << "the start's reports did not all arrive";
+    expect_report(*first, 2, 0, 0, 1, 5000);
+    EXPECT_EQ(first->fields.at("EXTEND_TIMEOUT_USEC"), "5000000");
+    expect_report(*second, 2, 0, 0, 2, 1000);
+    EXPECT_EQ(second->fields.at("EXTEND_TIMEOUT_USEC"), "1000000");
+    expect_report(*running, 4, 7, 0, 0, 0);
+    EXPECT_EQ(running->fields.at("READY"), "1");
+    EXPECT_FALSE(running->has("EXTEND_TIMEOUT_USEC"));
+}
+
+void service_test::expect_stop_on(service_process& service, int signal_number) {
+    service.signal(signal_number);
+    const std::vector<report> reports = reports_until_stopped(listener);
+    ASSERT_EQ(reports.size(), 2u) << "expected stop pending, then stopped";
+    expect_report(reports[0], 3, 7, 0, 1, 5000);
+    EXPECT_EQ(reports[0].fields.at("STOPPING"), "1");
+    EXPECT_EQ(reports[0].fields.at("EXTEND_TIMEOUT_USEC"), "5000000");
+    expect_report(reports[1], 1, 7, 0, 0, 0);
+    EXPECT_EQ(reports[1].fields.at("EXIT_STATUS"), "0");
+    EXPECT_EQ(service.wait(), 0);
+}
+
+std::string service_test::make_pipe(const std::string& name) const {
+    const std::string path = folder / name;
+    if (mkfifo(path.c_str(), 0600) != 0) {
+        ADD_FAILURE() << "cannot make the named pipe " << path;
+    }
+    return path;
+}
+
+void expect_report(const report& got, long state, long controls, long exit_code, long check_point,
+                   long wait_hint) {
+    EXPECT_EQ(got.state(), state);
+    EXPECT_EQ(got.number("X_ORVO_CONTROLS"), controls);
+    EXPECT_EQ(got.number("X_ORVO_EXIT_CODE"), exit_code);
+    EXPECT_EQ(got.number("X_ORVO_CHECKPOINT"), check_point);
+    EXPECT_EQ(got.number("X_ORVO_WAIT_HINT"), wait_hint);
+    EXPECT_TRUE(got.has("STATUS"));
+}
+
+} // namespace orvo_test

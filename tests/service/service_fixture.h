@@ -1,0 +1,65 @@
+// What the Linux process tests share: a private folder with the notify socket, the log
+// files and a settings file for orvo, and the start of orvo as a service.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/service/service_harness.h"
+#include "tests/test_support.h"
+
+namespace orvo_test {
+
+struct service_settings {
+    std::string stdout_log;
+    std::string stderr_log;
+    std::string dll_path = ORVO_TEST_LIBJVM;
+    // The class_path attribute joins its items with ";", the Windows separator; on Linux
+    // the class path is given as an option of its own.
+    std::string class_path;
+    // The classes, and options that shorten the Java VM's start: the tests start many.
+    std::vector<std::string> options{"-Djava.class.path=" ORVO_TEST_CLASSES,
+                                     "-XX:TieredStopAtLevel=1", "-XX:+UseSerialGC", "-Xmx64m"};
+    std::string class_name = "orvotest/Probe";
+    std::string start_method = "start";
+    std::string stop_method = "stop";
+    std::vector<std::string> parameters;
+};
+
+std::string settings_xml(const service_settings& settings);
+
+class service_test : public ::testing::Test {
+  protected:
+    service_test();
+
+    // Settings whose logs are out.log and err.log in the folder.
+    service_settings default_settings() const;
+    // Writes `settings` to settings.xml and starts orvo on it.
+    std::unique_ptr<service_process> start(const service_settings& settings);
+    // Starts orvo with these arguments and the notify socket set (or not).
+    std::unique_ptr<service_process> start_with(const std::vector<std::string>& arguments,
+                                                bool with_notify_socket = true);
+    // Reads the reports of a successful start and checks their order and fields.
+    void expect_running();
+    // Sends SIGTERM to a running service and checks the reports of its stop.
+    void expect_stop_on(service_process& service, int signal_number);
+
+    std::string stdout_log() const { return folder / "out.log"; }
+    std::string stderr_log() const { return folder / "err.log"; }
+    std::string console_out() const { return read_file(folder / "console.out"); }
+    std::string console_err() const { return read_file(folder / "console.err"); }
+    // Makes a named pipe in the folder for a Probe method to wait on.
+    std::string make_pipe(const std::string& name) const;
+
+    temp_dir folder;
+    notify_listener listener;
+};
+
+// Checks one report's fields against the values the service must send.
+void expect_report(const report& got, long state, long controls, long exit_code, long check_point,
+                   long wait_hint);
+
+} // namespace orvo_test

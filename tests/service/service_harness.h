@@ -1,0 +1,77 @@
+// A small service manager for the Linux process tests: it owns the notify socket, starts
+// orvo with NOTIFY_SOCKET pointing at it, reads the status reports and sends signals.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvo_test {
+
+// One status report: its KEY=VALUE lines.
+struct report {
+    std::map<std::string, std::string> fields;
+
+    // The numeric value of `key`; -1 when the report lacks it.
+    long number(const std::string& key) const;
+    long state() const { return number("X_ORVO_STATE"); }
+    bool has(const std::string& key) const { return fields.count(key) != 0; }
+};
+
+// A bound datagram socket at `path` that receives the reports.
+class notify_listener {
+  public:
+    explicit notify_listener(std::string path);
+    ~notify_listener();
+    notify_listener(const notify_listener&) = delete;
+    notify_listener& operator=(const notify_listener&) = delete;
+
+    const std::string& path() const { return path_; }
+    // The next report; nothing when none arrives within the guard time (a hang).
+    std::optional<report> next();
+    // Removes the socket's file, so that further reports cannot be sent.
+    void remove();
+
+  private:
+    std::string path_;
+    int socket_ = -1;
+};
+
+// orvo, started with `arguments` (without the program name) and NOTIFY_SOCKET set to
+// `notify_socket` (unset when empty). Its own standard output and error go to the files
+// `console_out` and `console_err`.
+class service_process {
+  public:
+    service_process(const std::vector<std::string>& arguments, const std::string& notify_socket,
+                    const std::string& console_out, const std::string& console_err);
+    ~service_process();
+    service_process(const service_process&) = delete;
+    service_process& operator=(const service_process&) = delete;
+
+    pid_t pid() const { return pid_; }
+    void signal(int number) const;
+    // Waits for the process's end; its exit status, or -1 when a signal ended it.
+    int wait();
+
+  private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+};
+
+// Reads reports until the service says stopped (or nothing more comes); all of them.
+std::vector<report> reports_until_stopped(notify_listener& listener);
+
+// Where the target of `/proc/PID/fd/N` points.
+std::string descriptor_target(pid_t pid, int descriptor);
+
+// Opens the named pipe at `path` for writing and writes one line, which releases a Probe
+// method that waits for it.
+void release(const std::string& path);
+
+// The lines of `text`, split at "\n" (a final empty piece dropped).
+std::vector<std::string> lines_of(const std::string& text);
+
+} // namespace orvo_test

@@ -1,0 +1,130 @@
+// A service run from start to stop, as a service manager sees it and as the logs show it.
+#include <csignal>
+
+#include "tests/service/service_fixture.h"
+
+namespace orvo_test {
+namespace {
+
+using service_lifecycle = service_test;
+
+TEST_F(service_lifecycle, starts_the_java_server_and_stops_it_on_sigterm) {
+    service_settings settings = default_settings();
+    settings.parameters = {"alpha", "beta"};
+    auto service = start(settings);
+    expect_running();
+    // The process's standard handles are the logs while it runs.
+    EXPECT_EQ(descriptor_target(service->pid(), 1), stdout_log());
+    EXPECT_EQ(descriptor_target(service->pid(), 2), stderr_log());
+    expect_stop_on(*service, SIGTERM);
+
+    // The stop method runs before the Java VM is destroyed, which runs the shutdown hook.
+    EXPECT_EQ(lines_of(read_file(stdout_log())),
+              (std::vector<std::string>{"start alpha,beta", "started", "stop alpha,beta", "stopped",
+                                        "shutdown hook"}));
+    EXPECT_EQ(read_file(stderr_log()), "start on stderr\n");
+    EXPECT_EQ(console_out(), "");
+    EXPECT_EQ(console_err(), "");
+}
+
+TEST_F(service_lifecycle, sighup_is_answered_with_the_running_state_and_sigint_stops) {
+    auto service = start(default_settings());
+    expect_running();
+    for (int i = 0; i < 2; ++i) {
+        service->signal(SIGHUP);
+        const std::optional<report> answer = listener.next();
+        ASSERT_TRUE(answer);
+        expect_report(*answer, 4, 7, 0, 0, 0);
+    }
+    expect_stop_on(*service, SIGINT);
+    EXPECT_EQ(lines_of(read_file(stdout_log())),
+              (std::vector<std::string>{"start ", "started", "stop ", "stopped", "shutdown hook"}));
+}
+
+TEST_F(service_lifecycle, a_stop_sent_while_start_is_pending_stops_the_service_once_it_runs) {
+    const std::string start_gate = make_pipe("start-gate");
+    service_settings settings = default_settings();
+    settings.parameters = {"start-waits-for:" + start_gate};
+    auto service = start(settings);
+    // Once the gate is open for writing the start method waits on it, with the Java VM
+    // up; the service's start waits with it.
+    {
+        std::ofstream gate(start_gate);
+        service->signal(SIGTERM);
+        gate << "go\n";
+    }
+    const std::vector<report> reports = reports_until_stopped(listener);
+    // Start pending twice, running, and only then the held stop.
+    ASSERT_EQ(reports.size(), 5u);
+    expect_report(reports[0], 2, 0, 0, 1, 5000);
+    expect_report(reports[1], 2, 0, 0, 2, 1000);
+    expect_report(reports[2], 4, 7, 0, 0, 0);
+    expect_report(reports[3], 3, 7, 0, 1, 5000);
+    expect_report(reports[4], 1, 7, 0, 0, 0);
+    EXPECT_EQ(service->wait(), 0);
+    EXPECT_EQ(lines_of(read_file(stdout_log())),
+              (std::vector<std::string>{"start start-waits-for:" + start_gate, "started",
+                                        "stop start-waits-for:" + start_gate, "stopped",
+                                        "shutdown hook"}));
+}
+
+TEST_F(service_lifecycle, a_stop_sent_while_the_java_vm_is_created_waits_for_running) {
+    auto service = start(default_settings());
+    const std::optional<report> first = listener.next();
+    const std::optional<report> second = listener.next();
+    ASSERT_TRUE(first && second);
+    // The Java VM is being created now, and installs its own handlers for a while: the
+    // request must neither end the process nor be lost.
+    service->signal(SIGTERM);
+    const std::vector<report> reports = reports_until_stopped(listener);
+    ASSERT_EQ(reports.size(), 3u);
+    expect_report(reports[0], 4, 7, 0, 0, 0);
+    expect_report(reports[1], 3, 7, 0, 1, 5000);
+    expect_report(reports[2], 1, 7, 0, 0, 0);
+    EXPECT_EQ(service->wait(), 0);
+    EXPECT_EQ(lines_of(read_file(stdout_log())),
+              (std::vector<std::string>{"start ", "started", "stop ", "stopped", "shutdown hook"}));
+}
+
+TEST_F(service_lifecycle, requests_while_stop_is_pending_are_dropped) {
+    const std::string stop_gate = make_pipe("stop-gate");
+    service_settings settings = default_settings();
+    settings.parameters = {"stop-waits-for:" + stop_gate};
+    auto service = start(settings);
+    expect_running();
+    service->signal(SIGTERM);
+    const std::optional<report> stopping = listener.next();
+    ASSERT_TRUE(stopping);
+    expect_report(*stopping, 3, 7, 0, 1, 5000);
+    {
+        // The stop method waits on the gate: these arrive while stop is pending.
+        std::ofstream gate(stop_gate);
+        service->signal(SIGHUP);
+        service->signal(SIGTERM);
+        gate << "go\n";
+    }
+    const std::vector<report> rest = reports_until_stopped(listener);
+    ASSERT_EQ(rest.size(), 1u);
+    expect_report(rest[0], 1, 7, 0, 0, 0);
+    EXPECT_EQ(service->wait(), 0);
+    EXPECT_EQ(
+        lines_of(read_file(stdout_log())),
+        (std::vector<std::string>{"start stop-waits-for:" + stop_gate, "started",
+                                  "stop stop-waits-for:" + stop_gate, "stopped", "shutdown hook"}));
+}
+
+TEST_F(service_lifecycle, a_report_that_cannot_be_sent_stops_the_java_side_once) {
+    auto service = start(default_settings());
+    expect_running();
+    listener.remove();
+    // The answer to this cannot be sent: the stop path runs, then the stopped report
+    // fails too, and the stop path must not run a second time.
+    service->signal(SIGHUP);
+    EXPECT_EQ(service->wait(), 0);
+    EXPECT_EQ(lines_of(read_file(stdout_log())),
+              (std::vector<std::string>{"start ", "started", "stop ", "stopped", "shutdown hook"}));
+    EXPECT_EQ(console_err(), "");
+}
+
+} // namespace
+} // namespace orvo_test

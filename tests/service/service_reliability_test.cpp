@@ -1,0 +1,86 @@
+// Heavy use: many lines from many threads, many starts and stops.
+#include <csignal>
+#include <sstream>
+
+#include "tests/service/service_fixture.h"
+
+namespace orvo_test {
+namespace {
+
+using service_reliability = service_test;
+
+// Every line "PREFIX T I" for T < threads and I < lines appears once, each thread's in order.
+void expect_every_line(const std::string& log, const std::string& prefix, int threads, int lines) {
+    std::vector<int> next(static_cast<std::size_t>(threads), 0);
+    long unexpected = 0;
+    for (const std::string& line : lines_of(read_file(log))) {
+        std::istringstream fields(line);
+        std::string word;
+        int thread = -1;
+        int index = -1;
+        fields >> word >> thread >> index;
+        if (word != prefix || thread < 0 || thread >= threads ||
+            index != next[static_cast<std::size_t>(thread)]) {
+            ++unexpected;
+            continue;
+        }
+        ++next[static_cast<std::size_t>(thread)];
+    }
+    EXPECT_EQ(unexpected, 0) << log;
+    for (int thread = 0; thread < threads; ++thread) {
+        EXPECT_EQ(next[static_cast<std::size_t>(thread)], lines) << log << ", thread " << thread;
+    }
+}
+
+// Processes whose command line names `text`.
+std::vector<std::string> processes_naming(const std::string& text) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        if (read_file(entry.path().string() + "/cmdline").find(text) != std::string::npos) {
+            found.push_back(name);
+        }
+    }
+    return found;
+}
+
+TEST_F(service_reliability, lines_written_by_many_threads_to_both_streams_all_reach_the_logs) {
+    constexpr int threads = 4;
+    constexpr int lines = 25000; // 100,000 lines on each stream
+    service_settings settings = default_settings();
+    settings.class_name = "orvotest/Flood";
+    settings.parameters = {std::to_string(threads), std::to_string(lines)};
+    auto service = start(settings);
+    expect_running(); // the start method returns once every thread has written
+    expect_stop_on(*service, SIGTERM);
+    expect_every_line(stdout_log(), "out", threads, lines);
+    expect_every_line(stderr_log(), "err", threads, lines);
+}
+
+TEST_F(service_reliability, fifty_starts_and_stops_leave_every_cycle_in_the_logs_in_order) {
+    constexpr int cycles = 50;
+    std::vector<std::string> expected;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        const std::string name = "cycle-" + std::to_string(cycle);
+        service_settings settings = default_settings();
+        settings.parameters = {name};
+        auto service = start(settings);
+        expect_running();
+        expect_stop_on(*service, SIGTERM);
+        if (HasFailure()) {
+            return;
+        }
+        expected.insert(expected.end(),
+                        {"start " + name, "started", "stop " + name, "stopped", "shutdown hook"});
+    }
+    EXPECT_EQ(lines_of(read_file(stdout_log())), expected);
+    EXPECT_EQ(lines_of(read_file(stderr_log())),
+              std::vector<std::string>(cycles, "start on stderr"));
+    EXPECT_EQ(processes_naming(folder.path().string()), std::vector<std::string>{});
+}
+
+} // namespace
+} // namespace orvo_test
