@@ -98,9 +98,14 @@ bool open_control_requests() {
     if (pipe2(request_pipe, O_CLOEXEC) != 0) {
         return false;
     }
-    // A signal handler must never block on a full pipe.
-    return fcntl(request_pipe[1], F_SETFL, O_NONBLOCK) == 0 &&
-           handle_control_signals_with(on_control_signal);
+    // A signal handler must never block on a full pipe. Whatever the process inherited,
+    // the requests are taken from here on.
+    if (fcntl(request_pipe[1], F_SETFL, O_NONBLOCK) != 0 ||
+        !handle_control_signals_with(on_control_signal)) {
+        return false;
+    }
+    block_control_signals(SIG_UNBLOCK);
+    return true;
 }
 
 void write_control_byte(unsigned char byte) {
