@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/last_error.h"
+#include "platform/malloc_arenas.h"
 #include "platform/process_exit.h"
 #include "platform/service_control.h"
 #include "service/save_arguments.h"
@@ -10,6 +11,7 @@
 #include "service/service_main.h"
 
 int main(int argc, char** argv) {
+    platform::limit_malloc_arenas();
     saved_argc = argc;
     const platform::service_table_entry table[] = {
         {service_name, service_main},
