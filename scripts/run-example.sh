@@ -55,16 +55,39 @@ show_logs() {
     done
 }
 
+# Prints the unit's state each time it changes, until it is `until_state` (or has failed).
+# orvo's status text says which report it last sent.
+watch_unit() {
+    local unit=$1 until_state=$2 last= now active seen=
+    for _ in $(seq 600); do
+        now=$(systemctl show "$unit" --property=ActiveState,SubState,StatusText --value |
+            paste -sd' ')
+        if [ "$now" != "$last" ]; then
+            echo "[systemd] $unit: $now"
+            last=$now
+        fi
+        active=$(systemctl show "$unit" --property=ActiveState --value)
+        case "$active" in
+        "$until_state" | failed) return 0 ;;
+        # A transient unit that ended is unloaded and reads as inactive again.
+        inactive) [ -n "$seen" ] && return 0 ;;
+        *) seen=1 ;;
+        esac
+        sleep 0.1
+    done
+    echo "[systemd] $unit did not reach $until_state in time"
+}
+
 run_under_systemd() {
     local unit=orvo-hello-example
     step "Starting the service under systemd as $unit"
     systemctl stop "$unit" 2>/dev/null || true
     systemctl reset-failed "$unit" 2>/dev/null || true
-    systemd-run --unit="$unit" --property=Type=notify --property=NotifyAccess=main \
+    systemd-run --no-block --unit="$unit" --property=Type=notify --property=NotifyAccess=main \
         --property=KillSignal=SIGTERM --property=TimeoutStopSec=30 \
         --working-directory="$run_dir" "$build/service/orvo" "$example/settings.xml"
-    systemctl show "$unit" --property=ActiveState,SubState,StatusText
-    curl -sS --max-time 10 "$url" || true
+    watch_unit "$unit" active
+    echo "[systemd] GET $url -> $(curl -sS --max-time 10 "$url" || echo failed)"
     trap 'echo' INT
     if [ -n "$seconds" ]; then
         sleep "$seconds" || true
@@ -74,8 +97,9 @@ run_under_systemd() {
     fi
     trap - INT
     step "Stopping the service"
-    systemctl stop "$unit"
-    systemctl show "$unit" --property=ActiveState,SubState,StatusText,ExecMainStatus
+    systemctl stop --no-block "$unit"
+    watch_unit "$unit" inactive
+    systemctl show "$unit" --property=Result,ExecMainStatus
     journalctl -u "$unit" -n 10 --no-pager 2>/dev/null || true
 }
 
