@@ -48,6 +48,61 @@ inline std::string read_file(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// `text` as it may stand in an XML attribute value quoted with ' or in element content.
+inline std::string xml_escaped(const std::string& text) {
+    std::string result;
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            result += "&amp;";
+            break;
+        case '<':
+            result += "&lt;";
+            break;
+        case '\'':
+            result += "&apos;";
+            break;
+        default:
+            result += c;
+        }
+    }
+    return result;
+}
+
+// The fields of a settings file as the tests write them; empty fields are written as
+// empty attributes.
+struct settings_document {
+    std::string stdout_log;
+    std::string stderr_log;
+    std::string dll_path;
+    std::string class_path;
+    std::vector<std::string> options;
+    std::string class_name;
+    std::string start_method;
+    std::string stop_method;
+    std::vector<std::string> parameters;
+};
+
+// The settings file for `document`, every value escaped.
+inline std::string settings_xml(const settings_document& document) {
+    std::string xml = "<?xml version='1.0' encoding='UTF-8'?>\n<setting>\n"
+                      "  <log stdout='" +
+                      xml_escaped(document.stdout_log) + "' stderr='" +
+                      xml_escaped(document.stderr_log) + "'/>\n  <jvm dll_path='" +
+                      xml_escaped(document.dll_path) + "' class_path='" +
+                      xml_escaped(document.class_path) + "'>\n";
+    for (const std::string& option : document.options) {
+        xml += "    <option>" + xml_escaped(option) + "</option>\n";
+    }
+    xml += "  </jvm>\n  <server class='" + xml_escaped(document.class_name) + "' start_method='" +
+           xml_escaped(document.start_method) + "' stop_method='" +
+           xml_escaped(document.stop_method) + "'>\n";
+    for (const std::string& parameter : document.parameters) {
+        xml += "    <start_method_param>" + xml_escaped(parameter) + "</start_method_param>\n";
+    }
+    return xml + "  </server>\n</setting>\n";
+}
+
 // The names in `directory`, in the order in which the system lists them ("." and ".."
 // left out), for tests whose expectation depends on that order.
 inline std::vector<std::string> listed_names(const std::string& directory) {

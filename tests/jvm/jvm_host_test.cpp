@@ -26,26 +26,6 @@ std::string quoted(const std::string& text) {
     return result + "'";
 }
 
-std::string xml_escaped(const std::string& text) {
-    std::string result;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            result += "&amp;";
-            break;
-        case '<':
-            result += "&lt;";
-            break;
-        case '\'':
-            result += "&apos;";
-            break;
-        default:
-            result += c;
-        }
-    }
-    return result;
-}
-
 // Every line of ours in `err`, each with its line end. The VM writes lines of its own in
 // between: an exception still pending when a thread is detached (a missing class or stop
 // method leaves one) is printed by the VM as the thread goes.
@@ -78,26 +58,17 @@ struct outcome {
 class RealJvm : public ::testing::Test {
   protected:
     RealJvm() {
-        options = {"-Xmx64m", "-Djava.class.path=" ORVO_TEST_JAR,
-                   "-Dorvotest.record=" + dir / "java.txt"};
+        settings.dll_path = ORVO_JVM_LIBRARY;
+        settings.options = {"-Xmx64m", "-Djava.class.path=" ORVO_TEST_JAR,
+                            "-Dorvotest.record=" + dir / "java.txt"};
+        settings.class_name = "orvotest/BothStarts";
+        settings.start_method = "start";
+        settings.stop_method = "stop";
     }
 
     std::string settings_file() const {
-        std::string xml = "<?xml version='1.0' encoding='UTF-8'?>\n<setting>\n"
-                          "<jvm dll_path='" +
-                          xml_escaped(dll_path) + "' class_path='" + xml_escaped(class_path) +
-                          "'>\n";
-        for (const std::string& option : options) {
-            xml += "<option>" + xml_escaped(option) + "</option>\n";
-        }
-        xml += "</jvm>\n<server class='" + xml_escaped(class_name) + "' start_method='" +
-               xml_escaped(start_method) + "' stop_method='" + xml_escaped(stop_method) + "'>\n";
-        for (const std::string& parameter : parameters) {
-            xml += "<start_method_param>" + xml_escaped(parameter) + "</start_method_param>\n";
-        }
-        xml += "</server>\n</setting>\n";
         const std::string path = dir / "settings.xml";
-        write_file(path, xml);
+        write_file(path, orvo_test::settings_xml(settings));
         return path;
     }
 
@@ -127,13 +98,7 @@ class RealJvm : public ::testing::Test {
     outcome run_check() { return run(ORVO_CHECK, {"--jvm"}, {}); }
 
     temp_dir dir;
-    std::string dll_path = ORVO_JVM_LIBRARY;
-    std::string class_path;
-    strings options;
-    std::string class_name = "orvotest/BothStarts";
-    std::string start_method = "start";
-    std::string stop_method = "stop";
-    strings parameters;
+    orvo_test::settings_document settings;
 };
 
 // --- The start variants and the parameters ---------------------------------------------
@@ -147,10 +112,10 @@ TEST_F(RealJvm, BothVariantsWithoutParametersCallTheArrayVariantWithAnEmptyArray
 }
 
 TEST_F(RealJvm, ParametersArriveAsTheSameCharacters) {
-    class_name = "orvotest/ArrayStart";
-    start_method = "begin";
-    stop_method = "end";
-    parameters = {"-port", "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC", "", "\xF0\x9F\x98\x80!"};
+    settings.class_name = "orvotest/ArrayStart";
+    settings.start_method = "begin";
+    settings.stop_method = "end";
+    settings.parameters = {"-port", "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC", "", "\xF0\x9F\x98\x80!"};
     const outcome result = run_scenario({"--param-hex", "61f09f"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
@@ -169,8 +134,8 @@ TEST_F(RealJvm, ClassPathSettingReachesTheVmAsAPathList) {
     // separator, so the class is found through the second entry of a several-entry path.
     std::filesystem::create_directories(dir / "lib");
     std::filesystem::copy_file(ORVO_TEST_JAR, dir / "lib/classes.jar");
-    class_path = dir / "missing.jar;" + dir / "lib/*;" + dir / "classes";
-    options = {"-Xmx64m", "-Dorvotest.record=" + dir / "java.txt"};
+    settings.class_path = dir / "missing.jar;" + dir / "lib/*;" + dir / "classes";
+    settings.options = {"-Xmx64m", "-Dorvotest.record=" + dir / "java.txt"};
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
@@ -178,7 +143,7 @@ TEST_F(RealJvm, ClassPathSettingReachesTheVmAsAPathList) {
 }
 
 TEST_F(RealJvm, OnlyThePlainVariantIsCalledWhenNoParametersAreConfigured) {
-    class_name = "orvotest/PlainStart";
+    settings.class_name = "orvotest/PlainStart";
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
@@ -186,8 +151,8 @@ TEST_F(RealJvm, OnlyThePlainVariantIsCalledWhenNoParametersAreConfigured) {
 }
 
 TEST_F(RealJvm, PlainVariantWithAParameterIsAMissingMethod) {
-    class_name = "orvotest/PlainStart";
-    parameters = {"x"};
+    settings.class_name = "orvotest/PlainStart";
+    settings.parameters = {"x"};
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "error: method \"start\" not found.\r\n");
@@ -196,7 +161,7 @@ TEST_F(RealJvm, PlainVariantWithAParameterIsAMissingMethod) {
 }
 
 TEST_F(RealJvm, InstanceOrOtherStartMethodsDoNotCount) {
-    class_name = "orvotest/NoStart";
+    settings.class_name = "orvotest/NoStart";
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "error: method \"start\" not found.\r\n");
@@ -207,7 +172,7 @@ TEST_F(RealJvm, InstanceOrOtherStartMethodsDoNotCount) {
 // destruction from the other thread would never return ----------------------------------
 
 TEST_F(RealJvm, MissingClassWritesTheClassLineOnStartAndOnStop) {
-    class_name = "orvotest/Missing";
+    settings.class_name = "orvotest/Missing";
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 0);
     const std::string line = "error: class \"orvotest/Missing\" not found.\r\n";
@@ -219,7 +184,7 @@ TEST_F(RealJvm, MissingClassWritesTheClassLineOnStartAndOnStop) {
 }
 
 TEST_F(RealJvm, ClassNameWithDotsReachesTheVmUnchanged) {
-    class_name = "orvotest.BothStarts";
+    settings.class_name = "orvotest.BothStarts";
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 0);
     // The VM takes only slashes: what it refuses is the name as configured.
@@ -231,7 +196,7 @@ TEST_F(RealJvm, ClassNameWithDotsReachesTheVmUnchanged) {
 }
 
 TEST_F(RealJvm, MissingStopMethodWritesTheMethodLineNamingIt) {
-    class_name = "orvotest/NoStop";
+    settings.class_name = "orvotest/NoStop";
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 0);
     const std::string line = "error: method \"stop\" not found.\r\n";
@@ -243,7 +208,7 @@ TEST_F(RealJvm, MissingStopMethodWritesTheMethodLineNamingIt) {
 }
 
 TEST_F(RealJvm, ThrowingMethodsArePrintedByTheVmAndTheServiceGoesOn) {
-    class_name = "orvotest/Throwing";
+    settings.class_name = "orvotest/Throwing";
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 0);
     EXPECT_TRUE(contains(result.err, "java.lang.IllegalStateException: start failed"))
@@ -257,7 +222,7 @@ TEST_F(RealJvm, ThrowingMethodsArePrintedByTheVmAndTheServiceGoesOn) {
 // --- The VM that cannot be created -------------------------------------------------------
 
 TEST_F(RealJvm, UnknownOptionIsRefused) {
-    options.push_back("-Xorvo-unknown");
+    settings.options.push_back("-Xorvo-unknown");
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 3);
     // The VM says why first; the host's line follows, once, as the last bytes.
@@ -271,14 +236,14 @@ TEST_F(RealJvm, UnknownOptionIsRefused) {
 }
 
 TEST_F(RealJvm, LibraryWithoutEntryPoint) {
-    dll_path = ORVO_NO_ENTRY_LIBRARY;
+    settings.dll_path = ORVO_NO_ENTRY_LIBRARY;
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err, "error: couldn't get function pointer.\r\n");
 }
 
 TEST_F(RealJvm, MissingLibrary) {
-    dll_path = dir / "libjvm.so";
+    settings.dll_path = dir / "libjvm.so";
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "error: couldn't load jvm.dll.\r\n");
@@ -303,10 +268,10 @@ TEST_F(RealJvm, WithoutHandlersOfItsOwnTheProcessKeepsTheVms) {
 // --- orvo-check --jvm ----------------------------------------------------------------------
 
 TEST_F(RealJvm, CheckReportsTheVariantAndParametersWithoutCallingAnything) {
-    class_name = "orvotest/ArrayStart";
-    start_method = "begin";
-    stop_method = "end";
-    parameters = {"a", "b"};
+    settings.class_name = "orvotest/ArrayStart";
+    settings.start_method = "begin";
+    settings.stop_method = "end";
+    settings.parameters = {"a", "b"};
     const outcome result = run_check();
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
@@ -320,7 +285,7 @@ TEST_F(RealJvm, CheckReportsTheVariantAndParametersWithoutCallingAnything) {
 }
 
 TEST_F(RealJvm, CheckNamesThePlainVariant) {
-    class_name = "orvotest/PlainStart";
+    settings.class_name = "orvotest/PlainStart";
     const outcome result = run_check();
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_TRUE(contains(result.out, "\nstart: start()V\nstop: stop()V\n")) << result.out;
@@ -344,9 +309,9 @@ TEST_F(RealJvm, CheckFailsWithTheServicesLines) {
         {"orvotest/BothStarts", {}, "/nonexistent/libjvm.so", "error: couldn't load jvm.dll.\r\n"},
     };
     for (const broken& c : cases) {
-        class_name = c.class_name;
-        parameters = c.parameters;
-        dll_path = c.dll_path;
+        settings.class_name = c.class_name;
+        settings.parameters = c.parameters;
+        settings.dll_path = c.dll_path;
         const outcome result = run_check();
         EXPECT_EQ(result.status, 1) << c.line;
         EXPECT_EQ(diagnostic_lines(result.err), strings{c.line}) << result.err;

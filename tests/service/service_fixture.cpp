@@ -3,53 +3,8 @@
 #include <sys/stat.h>
 
 #include <csignal>
-#include <sstream>
 
 namespace orvo_test {
-
-namespace {
-
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-} // namespace
-
-std::string settings_xml(const service_settings& settings) {
-    std::ostringstream xml;
-    xml << "<?xml version='1.0' encoding='UTF-8'?>\n<setting>\n"
-        << "  <log stdout='" << escaped(settings.stdout_log) << "' stderr='"
-        << escaped(settings.stderr_log) << "'/>\n"
-        << "  <jvm dll_path='" << escaped(settings.dll_path) << "' class_path='"
-        << escaped(settings.class_path) << "'>\n";
-    for (const std::string& option : settings.options) {
-        xml << "    <option>" << escaped(option) << "</option>\n";
-    }
-    xml << "  </jvm>\n  <server class='" << escaped(settings.class_name) << "' start_method='"
-        << escaped(settings.start_method) << "' stop_method='" << escaped(settings.stop_method)
-        << "'>\n";
-    for (const std::string& parameter : settings.parameters) {
-        xml << "    <start_method_param>" << escaped(parameter) << "</start_method_param>\n";
-    }
-    xml << "  </server>\n</setting>\n";
-    return xml.str();
-}
 
 service_test::service_test() : listener(folder / "notify.sock") {}
 

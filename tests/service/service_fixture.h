@@ -13,23 +13,18 @@
 
 namespace orvo_test {
 
-struct service_settings {
-    std::string stdout_log;
-    std::string stderr_log;
-    std::string dll_path = ORVO_TEST_LIBJVM;
-    // The class_path attribute joins its items with ";", the Windows separator; on Linux
-    // the class path is given as an option of its own.
-    std::string class_path;
-    // The classes, and options that shorten the Java VM's start: the tests start many.
-    std::vector<std::string> options{"-Djava.class.path=" ORVO_TEST_CLASSES,
-                                     "-XX:TieredStopAtLevel=1", "-XX:+UseSerialGC", "-Xmx64m"};
-    std::string class_name = "orvotest/Probe";
-    std::string start_method = "start";
-    std::string stop_method = "stop";
-    std::vector<std::string> parameters;
+// The settings of the service tests' orvo: the test classes, given as a class-path option,
+// and options that shorten the Java VM's start, since the tests start many.
+struct service_settings : settings_document {
+    service_settings() {
+        dll_path = ORVO_TEST_LIBJVM;
+        options = {"-Djava.class.path=" ORVO_TEST_CLASSES, "-XX:TieredStopAtLevel=1",
+                   "-XX:+UseSerialGC", "-Xmx64m"};
+        class_name = "orvotest/Probe";
+        start_method = "start";
+        stop_method = "stop";
+    }
 };
-
-std::string settings_xml(const service_settings& settings);
 
 class service_test : public ::testing::Test {
   protected:

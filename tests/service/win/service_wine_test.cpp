@@ -25,22 +25,21 @@ std::string windows_path(std::string path) {
 // Only a guard against a hang: every wait ends on a real change of state long before.
 constexpr DWORD guard_milliseconds = 120 * 1000;
 
-struct settings_values {
-    std::string stdout_log;
-    std::string stderr_log;
-    std::string dll_path = windows_path(ORVO_RECORDING_JVM);
-    std::vector<std::string> options;
-};
-
-void write_settings(const std::string& path, const settings_values& values) {
-    std::string xml = "<setting>\n  <log stdout='" + values.stdout_log + "' stderr='" +
-                      values.stderr_log + "'/>\n  <jvm dll_path='" + values.dll_path + "'>\n";
-    for (const std::string& option : values.options) {
-        xml += "    <option>" + option + "</option>\n";
-    }
-    xml += "  </jvm>\n  <server class='orvotest/Probe' start_method='start' stop_method='stop'>\n"
-           "    <start_method_param>alpha</start_method_param>\n  </server>\n</setting>\n";
-    write_file(path, xml);
+// The settings of the Wine tests: the Probe class with one start parameter, on the Java
+// VM library `dll_path` (the recording stand-in, or one that does not exist).
+void write_settings(const std::string& path, const std::string& stdout_log,
+                    const std::string& stderr_log, const std::string& dll_path,
+                    const std::vector<std::string>& options) {
+    settings_document document;
+    document.stdout_log = stdout_log;
+    document.stderr_log = stderr_log;
+    document.dll_path = dll_path;
+    document.options = options;
+    document.class_name = "orvotest/Probe";
+    document.start_method = "start";
+    document.stop_method = "stop";
+    document.parameters = {"alpha"};
+    write_file(path, settings_xml(document));
 }
 
 // The service "orvo", registered for one test and deleted after it.
@@ -168,9 +167,8 @@ class service_wine : public ::testing::Test {
 TEST_F(service_wine, a_good_start_runs_answers_requests_and_stops_in_order) {
     write_file(folder / "out.log", "earlier out\r\n");
     write_file(folder / "err.log", "earlier err\r\n");
-    write_settings(folder / "settings.xml",
-                   {in_folder("out.log"), in_folder("err.log"), windows_path(ORVO_RECORDING_JVM),
-                    standin_options(true)});
+    write_settings(folder / "settings.xml", in_folder("out.log"), in_folder("err.log"),
+                   windows_path(ORVO_RECORDING_JVM), standin_options(true));
     registered_service service(command_line());
     ASSERT_TRUE(service.start());
     const SERVICE_STATUS running = service.wait_while(is_starting).back();
@@ -212,8 +210,8 @@ TEST_F(service_wine, a_good_start_runs_answers_requests_and_stops_in_order) {
 
 TEST_F(service_wine, a_missing_jvm_library_stops_the_service_without_running) {
     write_file(folder / "err.log", "earlier err\r\n");
-    write_settings(folder / "settings.xml", {in_folder("out.log"), in_folder("err.log"),
-                                             in_folder("no-such-jvm.dll"), standin_options(true)});
+    write_settings(folder / "settings.xml", in_folder("out.log"), in_folder("err.log"),
+                   in_folder("no-such-jvm.dll"), standin_options(true));
     registered_service service(command_line());
     ASSERT_TRUE(service.start());
     const std::vector<SERVICE_STATUS> seen =
@@ -225,9 +223,8 @@ TEST_F(service_wine, a_missing_jvm_library_stops_the_service_without_running) {
 }
 
 TEST_F(service_wine, one_log_named_for_both_streams_keeps_the_error_lines) {
-    write_settings(folder / "settings.xml",
-                   {in_folder("both.log"), in_folder("both.log"), windows_path(ORVO_RECORDING_JVM),
-                    standin_options(false)});
+    write_settings(folder / "settings.xml", in_folder("both.log"), in_folder("both.log"),
+                   windows_path(ORVO_RECORDING_JVM), standin_options(false));
     registered_service service(command_line());
     ASSERT_TRUE(service.start());
     ASSERT_EQ(service.wait_while(is_starting).back().dwCurrentState,
