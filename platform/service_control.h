@@ -64,10 +64,10 @@ service_status_handle register_control_handler(const char* name, control_handler
 // Sends one status report; false on failure, with the last-error code set.
 bool set_service_status(service_status_handle handle, const service_status& status);
 
-// Around the Java VM's creation, on the thread that creates it: stop and interrogate
-// requests that arrive in between wait until release_control_requests(), untouched by the
-// handlers that the VM would otherwise install for them (and which would end the process
-// at once). Nothing to do on Windows, where requests do not come as signals.
+// Around the Java VM's creation: stop and interrogate requests that arrive in between are
+// taken as at any other moment while start is pending (held until running is reported),
+// never by the handlers that the VM would otherwise install for them, which would end the
+// process at once. Nothing to do on Windows, where requests do not come as signals.
 void hold_control_requests();
 void release_control_requests();
 

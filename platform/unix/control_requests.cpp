@@ -1,44 +1,24 @@
 // The control signals and their pipe.
 //
-// The Java VM, while it is created, installs handlers of its own for SIGTERM, SIGINT and
-// SIGHUP (they run Java's shutdown and end the process at once), and unblocks the three
-// in every thread it starts. It does neither for a signal that is ignored when it starts.
-// So while it is created the three are ignored, and blocked in every thread of ours (the
-// kernel keeps an ignored signal that the process's main thread blocks), and a thread of
-// its own takes them with sigwaitinfo() meanwhile. They must not stay pending: setting a
-// signal to be ignored, as the Java host does when it puts back what it found, discards
-// a pending one. The dispatcher's thread is
-// the process's main thread, which a signal sent to the process goes to first, so it
-// takes the signals the rest of the time: the Java VM gives the thread that created it,
-// when that thread detaches, the signal mask it had during the creation.
+// The handler is installed before the service's main function starts and stays in place
+// for the life of the process: the Java VM is kept from replacing it while it is created
+// (see signal_hold.cpp), so a request is never lost, whichever thread takes it.
 #include "platform/unix/control_requests.h"
 
-#include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <csignal>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include "platform/service_control.h"
-
 namespace platform {
 
 namespace {
 
 int request_pipe[2] = {-1, -1};
-
-std::mutex hold_lock;
-std::condition_variable hold_changed;
-bool dispatcher_holding = false;
-std::thread hold_taker;
-std::atomic<bool> hold_ending{false};
 
 sigset_t control_signals() {
     sigset_t signals;
@@ -53,9 +33,9 @@ extern "C" void on_control_signal(int signal) {
     write_control_byte(static_cast<unsigned char>(signal));
 }
 
-bool handle_control_signals_with(void (*handler)(int)) {
+bool install_handlers() {
     struct sigaction action {};
-    action.sa_handler = handler;
+    action.sa_handler = on_control_signal;
     action.sa_flags = SA_RESTART;
     // A handler is not interrupted by another one on its thread: the numbers reach the
     // pipe in the order in which the handlers began.
@@ -68,28 +48,26 @@ bool handle_control_signals_with(void (*handler)(int)) {
     return true;
 }
 
-void block_control_signals(int how) {
-    const sigset_t signals = control_signals();
-    pthread_sigmask(how, &signals, nullptr);
+// The signal with which the Java VM suspends and resumes its threads: SIGUSR2 unless the
+// environment chose another, as the VM itself reads it.
+int suspend_resume_signal() {
+    const char* chosen = std::getenv("_JAVA_SR_SIGNUM");
+    const int number = chosen != nullptr ? std::atoi(chosen) : 0;
+    return number > SIGSEGV && number > SIGBUS && number < NSIG ? number : SIGUSR2;
 }
 
-// Passes on what arrives during a hold, until the signal that release_control_requests()
-// sends to this thread itself.
-void take_held_signals() {
-    const sigset_t signals = control_signals();
-    for (;;) {
-        siginfo_t info{};
-        const int signal = sigwaitinfo(&signals, &info);
-        if (signal < 0) {
-            continue; // interrupted
-        }
-        // Not every kernel tells a signal sent to one thread (SI_TKILL) from one sent to
-        // the process; the sender's process id is what marks ours.
-        if (signal == SIGHUP && info.si_pid == getpid() && hold_ending.load()) {
-            return;
-        }
-        write_control_byte(static_cast<unsigned char>(signal));
-    }
+// The Java VM's handlers for its suspend-resume signal and for SIGQUIT (thread dumps)
+// expect to run on a thread of the VM; sent to the process, either could otherwise land on
+// one of ours (the main thread is the kernel's first choice) and crash the VM. Blocked
+// here, they go to the VM's own threads, which unblock them. Threads of ours started
+// later inherit the mask; the VM gives an attached thread its own mask while it is
+// attached and puts this one back when it detaches.
+void keep_vm_signals_away() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGQUIT);
+    sigaddset(&signals, suspend_resume_signal());
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
 
 } // namespace
@@ -100,11 +78,12 @@ bool open_control_requests() {
     }
     // A signal handler must never block on a full pipe. Whatever the process inherited,
     // the requests are taken from here on.
-    if (fcntl(request_pipe[1], F_SETFL, O_NONBLOCK) != 0 ||
-        !handle_control_signals_with(on_control_signal)) {
+    if (fcntl(request_pipe[1], F_SETFL, O_NONBLOCK) != 0 || !install_handlers()) {
         return false;
     }
-    block_control_signals(SIG_UNBLOCK);
+    const sigset_t signals = control_signals();
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+    keep_vm_signals_away();
     return true;
 }
 
@@ -126,49 +105,6 @@ std::string read_control_bytes() {
             return std::string();
         }
     }
-}
-
-void hold_on_dispatcher_thread() {
-    block_control_signals(SIG_BLOCK);
-    {
-        std::lock_guard<std::mutex> hold(hold_lock);
-        dispatcher_holding = true;
-    }
-    hold_changed.notify_all();
-}
-
-void release_on_dispatcher_thread() {
-    {
-        std::lock_guard<std::mutex> hold(hold_lock);
-        dispatcher_holding = false;
-    }
-    block_control_signals(SIG_UNBLOCK);
-}
-
-void hold_control_requests() {
-    write_control_byte(hold_byte);
-    {
-        std::unique_lock<std::mutex> hold(hold_lock);
-        hold_changed.wait(hold, [] { return dispatcher_holding; });
-    }
-    block_control_signals(SIG_BLOCK);
-    try {
-        hold_taker = std::thread(take_held_signals);
-    } catch (const std::system_error&) {
-        return; // no thread to take them: better the VM's handlers than lost requests
-    }
-    handle_control_signals_with(SIG_IGN);
-}
-
-void release_control_requests() {
-    handle_control_signals_with(on_control_signal);
-    if (hold_taker.joinable()) {
-        hold_ending.store(true);
-        pthread_kill(hold_taker.native_handle(), SIGHUP);
-        hold_taker.join();
-    }
-    block_control_signals(SIG_UNBLOCK);
-    write_control_byte(release_byte);
 }
 
 } // namespace platform

@@ -92,11 +92,7 @@ void deliver_held(std::deque<std::uint32_t>& held) {
 }
 
 void take_byte(std::deque<std::uint32_t>& held, unsigned char byte) {
-    if (byte == hold_byte) {
-        hold_on_dispatcher_thread();
-    } else if (byte == release_byte) {
-        release_on_dispatcher_thread();
-    } else if (byte != wake_byte) {
+    if (byte != wake_byte) {
         take_request(held, control_for(byte));
     }
 }

@@ -4,7 +4,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -82,13 +84,14 @@ notify_listener::~notify_listener() {
     unlink(path_.c_str());
 }
 
-std::optional<report> notify_listener::next() {
-    pollfd waiting{socket_, POLLIN, 0};
+std::optional<report> notify_listener::next(const service_process* sender) {
+    // A report sent before the sender ended is queued already when its end is seen.
+    pollfd waiting[2] = {{socket_, POLLIN, 0}, {sender ? sender->pidfd() : -1, POLLIN, 0}};
     int ready;
     do {
-        ready = poll(&waiting, 1, guard_milliseconds);
+        ready = poll(waiting, 2, guard_milliseconds);
     } while (ready < 0 && errno == EINTR);
-    if (ready <= 0) {
+    if (ready <= 0 || (waiting[0].revents & POLLIN) == 0) {
         return std::nullopt;
     }
     char datagram[4096];
@@ -124,6 +127,7 @@ service_process::service_process(const std::vector<std::string>& arguments,
     if (failed != 0) {
         throw std::runtime_error("cannot start " + argv_strings[0]);
     }
+    pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
 }
 
 service_process::~service_process() {
@@ -131,10 +135,21 @@ service_process::~service_process() {
         kill(pid_, SIGKILL);
         wait();
     }
+    close(pidfd_);
 }
 
 void service_process::signal(int number) const {
     kill(pid_, number);
+}
+
+bool service_process::signal_pending(int number) const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.compare(0, 7, "ShdPnd:") == 0) {
+            return (std::stoull(line.substr(7), nullptr, 16) >> (number - 1) & 1) != 0;
+        }
+    }
+    return false;
 }
 
 int service_process::wait() {
@@ -145,9 +160,40 @@ int service_process::wait() {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<report> reports_until_stopped(notify_listener& listener) {
+creation_watch::creation_watch(const std::string& folder, std::string name)
+    : name_(std::move(name)) {
+    inotify_ = inotify_init1(IN_CLOEXEC);
+    if (inotify_ < 0 || inotify_add_watch(inotify_, folder.c_str(), IN_CREATE) < 0) {
+        throw std::runtime_error("cannot watch " + folder);
+    }
+}
+
+creation_watch::~creation_watch() {
+    close(inotify_);
+}
+
+bool creation_watch::wait() {
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        pollfd waiting{inotify_, POLLIN, 0};
+        if (poll(&waiting, 1, guard_milliseconds) <= 0) {
+            return false;
+        }
+        const ssize_t size = read(inotify_, buffer, sizeof buffer);
+        for (ssize_t at = 0; at < size;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && name_ == event->name) {
+                return true;
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+}
+
+std::vector<report> reports_until_stopped(notify_listener& listener,
+                                          const service_process* sender) {
     std::vector<report> reports;
-    while (std::optional<report> next = listener.next()) {
+    while (std::optional<report> next = listener.next(sender)) {
         reports.push_back(*next);
         if (next->state() == 1) {
             break;

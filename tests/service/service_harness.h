@@ -21,6 +21,8 @@ struct report {
     bool has(const std::string& key) const { return fields.count(key) != 0; }
 };
 
+class service_process;
+
 // A bound datagram socket at `path` that receives the reports.
 class notify_listener {
   public:
@@ -30,8 +32,9 @@ class notify_listener {
     notify_listener& operator=(const notify_listener&) = delete;
 
     const std::string& path() const { return path_; }
-    // The next report; nothing when none arrives within the guard time (a hang).
-    std::optional<report> next();
+    // The next report; nothing when none arrives within the guard time (a hang), or, with
+    // `sender`, once that process has ended and no report of its is left.
+    std::optional<report> next(const service_process* sender = nullptr);
     // Removes the socket's file, so that further reports cannot be sent.
     void remove();
 
@@ -52,17 +55,43 @@ class service_process {
     service_process& operator=(const service_process&) = delete;
 
     pid_t pid() const { return pid_; }
+    // Readable once the process has ended.
+    int pidfd() const { return pidfd_; }
     void signal(int number) const;
+    // Whether a signal sent to the process is still waiting to be taken by one of its
+    // threads.
+    bool signal_pending(int number) const;
     // Waits for the process's end; its exit status, or -1 when a signal ended it.
     int wait();
 
   private:
     pid_t pid_ = -1;
+    int pidfd_ = -1;
     bool reaped_ = false;
 };
 
-// Reads reports until the service says stopped (or nothing more comes); all of them.
-std::vector<report> reports_until_stopped(notify_listener& listener);
+// Watches a folder for the creation of one file (inotify), so that a test can act at the
+// moment a service creates its log.
+class creation_watch {
+  public:
+    creation_watch(const std::string& folder, std::string name);
+    ~creation_watch();
+    creation_watch(const creation_watch&) = delete;
+    creation_watch& operator=(const creation_watch&) = delete;
+
+    // Waits until the file has been created since the watch began; false after the guard
+    // time (a hang).
+    bool wait();
+
+  private:
+    int inotify_ = -1;
+    std::string name_;
+};
+
+// Reads reports until the service says stopped (or nothing more comes, or `sender` has
+// ended); all of them.
+std::vector<report> reports_until_stopped(notify_listener& listener,
+                                          const service_process* sender = nullptr);
 
 // Where the target of `/proc/PID/fd/N` points.
 std::string descriptor_target(pid_t pid, int descriptor);

@@ -1,6 +1,8 @@
 // Heavy use: many lines from many threads, many starts and stops.
+#include <chrono>
 #include <csignal>
 #include <sstream>
+#include <thread>
 
 #include "tests/service/service_fixture.h"
 
@@ -80,6 +82,70 @@ TEST_F(service_reliability, fifty_starts_and_stops_leave_every_cycle_in_the_logs
     EXPECT_EQ(lines_of(read_file(stderr_log())),
               std::vector<std::string>(cycles, "start on stderr"));
     EXPECT_EQ(processes_naming(folder.path().string()), std::vector<std::string>{});
+}
+
+// One stop request at each of `runs` moments of the start, measured from the creation of
+// the stderr log, right before the Java VM is created: every other run within its first
+// millisecond and a half, the others spread over the rest of the start and a little past
+// running. The delays only place the signal; what is checked does not depend on where it
+// lands: every run must stop cleanly.
+TEST_F(service_reliability, a_stop_request_at_any_moment_of_the_start_is_carried_out) {
+    constexpr int runs = 300;
+    using clock = std::chrono::steady_clock;
+    clock::duration start_time = clock::duration::max();
+    for (int run = 0; run < 3; ++run) {
+        fs::remove(stderr_log());
+        creation_watch log_created(folder.path().string(), "err.log");
+        auto service = start(default_settings());
+        ASSERT_TRUE(log_created.wait());
+        const clock::time_point began = clock::now();
+        expect_running();
+        start_time = std::min(start_time, clock::now() - began);
+        expect_stop_on(*service, SIGTERM);
+    }
+    int lost = 0;
+    for (int run = 0; run < runs && lost < 3; ++run) {
+        fs::remove(stderr_log());
+        creation_watch log_created(folder.path().string(), "err.log");
+        auto service = start(default_settings());
+        ASSERT_TRUE(log_created.wait()) << "run " << run;
+        const int step = run / 2;
+        std::this_thread::sleep_for(run % 2 == 0 ? std::chrono::microseconds(10) * step
+                                                 : start_time * 6 / 5 * step / (runs / 2));
+        const int stop = run % 4 < 2 ? SIGTERM : SIGINT;
+        service->signal(stop);
+        while (service->signal_pending(stop)) {
+            std::this_thread::yield();
+        }
+        // The stop has been taken. Once running is reported, an interrogate request comes
+        // after it: answered, it shows that the stop was lost.
+        std::vector<report> reports;
+        bool running = false;
+        while (std::optional<report> next = listener.next(service.get())) {
+            reports.push_back(*next);
+            if (next->state() == 1 || (next->state() == 4 && running)) {
+                break;
+            }
+            if (next->state() == 4) {
+                running = true;
+                service->signal(SIGHUP);
+            }
+        }
+        if (!reports.empty() && reports.back().state() == 4) {
+            service->signal(SIGTERM); // the stop was lost: end the run
+            reports_until_stopped(listener, service.get());
+        }
+        const int status = service->wait();
+        if (reports.empty() || reports.back().state() != 1 ||
+            reports.back().number("X_ORVO_EXIT_CODE") != 0 || status != 0) {
+            ++lost;
+            ADD_FAILURE() << "run " << run << ": " << reports.size()
+                          << " reports, the last in state "
+                          << (reports.empty() ? -1 : reports.back().state()) << ", status "
+                          << status;
+        }
+    }
+    EXPECT_EQ(lost, 0);
 }
 
 } // namespace
