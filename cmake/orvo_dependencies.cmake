@@ -5,6 +5,16 @@ find_package(EXPAT REQUIRED)
 if(WIN32 AND EXPAT_LIBRARY MATCHES "\\.a$|expatMD\\.lib$|expatMT\\.lib$")
     # A static Expat must not declare its functions as DLL imports.
     set_property(TARGET EXPAT::EXPAT APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS XML_STATIC)
+    set(ORVO_EXPAT_STATIC ON)
+endif()
+# An Expat built from a Debian source package (scripts/build-expat-mingw.sh) is named by
+# that package's version in orvo-check --version and in the release's third-party list.
+set(ORVO_EXPAT_DEBIAN_VERSION "" CACHE STRING
+    "Debian version of the expat source package built into the programs (empty: none)")
+set(ORVO_EXPAT_LICENSE_FILE "" CACHE FILEPATH
+    "Expat's COPYING, shipped with programs that contain Expat")
+if(NOT ORVO_EXPAT_DEBIAN_VERSION MATCHES "^[0-9A-Za-z.+~:-]*$")
+    message(FATAL_ERROR "ORVO_EXPAT_DEBIAN_VERSION is no Debian version: ${ORVO_EXPAT_DEBIAN_VERSION}")
 endif()
 
 # nlohmann/json (header only) for orvo-check's JSON output. When cross-compiling, the

@@ -1,6 +1,7 @@
 # What `cmake --install` and CPack put into a release: for Windows a zip with orvo.exe,
 # orvo-check.exe, the example and the documentation; for Linux a tarball with the two
-# programs, a unit file and the documentation.
+# programs, a unit file and the documentation. Both carry THIRD-PARTY.txt, the components
+# of others in the programs and their licences.
 
 include(GNUInstallDirs)
 
@@ -15,6 +16,8 @@ else()
 endif()
 install(TARGETS orvo orvo-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md DESTINATION ${orvo_readme_dir})
+include(cmake/orvo_third_party.cmake)
+install(FILES ${CMAKE_BINARY_DIR}/THIRD-PARTY.txt DESTINATION ${orvo_readme_dir})
 install(DIRECTORY docs/ DESTINATION ${orvo_doc_dir} FILES_MATCHING PATTERN "*.md")
 
 if(WIN32)

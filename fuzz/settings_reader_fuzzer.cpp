@@ -1,11 +1,5 @@
-// libFuzzer target for the settings reader.
-//
-// Each input is loaded twice: once through load_settings(), which reads a file in 4096-byte
-// chunks, and once in a single piece through the same callbacks. Both must end the same way
-// (loaded, syntax error or wrong root) and leave the same record: where the chunk
-// boundaries fall must not change what the reader collects. Only the two
-// settings exceptions are expected; anything else escaping, a sanitizer report or a
-// difference between the two loads is a finding.
+// libFuzzer target for the settings reader: each input goes through
+// check_settings_input(). A sanitizer report or an abort from the check is a finding.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -13,15 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <string>
 
-#include <expat.h>
-
-#include "javahost/class_path.h"
-#include "settings/exceptions.h"
-#include "settings/load_settings.h"
-#include "settings/settings_reader.h"
+#include "fuzz/settings_reader_check.h"
 
 namespace {
 
@@ -51,111 +39,6 @@ class memory_file {
     std::string path_;
 };
 
-// How one load ended, with what it left in the record.
-struct outcome {
-    enum kind { loaded, syntax, wrong_root } how = loaded;
-    int error_code = 0;
-    std::int32_t byte_index = 0;
-    std::uint32_t line = 0;
-    std::uint32_t column = 0;
-    std::string message;
-    settings_record record;
-};
-
-template <typename Load> outcome run(Load load) {
-    outcome result;
-    try {
-        load(result.record);
-    } catch (const MXML::SyntaxException& error) {
-        result.how = outcome::syntax;
-        result.error_code = error.error_code;
-        result.byte_index = error.byte_index;
-        result.line = error.line;
-        result.column = error.column;
-        result.message = error.what();
-    } catch (const load_exception& error) {
-        result.how = outcome::wrong_root;
-        result.message = error.what();
-    }
-    return result;
-}
-
-// The whole input handed to the parser in one call, through the reader's callbacks.
-void load_in_one_piece(const std::uint8_t* data, std::size_t size, settings_record& record) {
-    const XML_Parser parser = XML_ParserCreate(nullptr);
-    if (parser == nullptr) {
-        std::abort();
-    }
-    settings_parse_context context;
-    context.target = &record;
-    context.parser = parser;
-    XML_SetUserData(parser, &context);
-    XML_SetElementHandler(parser, on_start_element, on_end_element);
-    XML_SetCharacterDataHandler(parser, on_character_data);
-    const XML_Status status =
-        XML_Parse(parser, reinterpret_cast<const char*>(data), static_cast<int>(size), XML_TRUE);
-    const XML_Error code = XML_GetErrorCode(parser);
-    const auto byte_index = static_cast<std::int32_t>(XML_GetCurrentByteIndex(parser));
-    const auto line = static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser));
-    const auto column = static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser));
-    XML_ParserFree(parser);
-    if (context.failure) {
-        std::rethrow_exception(context.failure);
-    }
-    if (status == XML_STATUS_ERROR) {
-        throw MXML::SyntaxException(code, byte_index, line, column);
-    }
-    if (!record.class_path.empty()) {
-        record.options.push_back(make_class_path_option(build_class_path(record.class_path)));
-    }
-}
-
-bool same_record(const settings_record& a, const settings_record& b) {
-    return stdout_log(a) == stdout_log(b) && stderr_log(a) == stderr_log(b) &&
-           a.dll_path == b.dll_path && a.class_path == b.class_path && a.options == b.options &&
-           a.class_name == b.class_name && a.start_method == b.start_method &&
-           a.stop_method == b.stop_method && a.start_method_params == b.start_method_params;
-}
-
-void describe(const char* name, const outcome& result) {
-    static const char* const kinds[] = {"loaded", "syntax error", "wrong root"};
-    std::fprintf(stderr,
-                 "  %s: %s, error_code %d, byte_index %d, line %u, column %u, %zu options\n", name,
-                 kinds[result.how], result.error_code, result.byte_index, result.line,
-                 result.column, result.record.options.size());
-}
-
-void check(const outcome& chunked, const outcome& whole, std::size_t size) {
-    const auto finding = [&](const char* what) {
-        std::fprintf(stderr, "settings reader fuzzer: %s\n", what);
-        describe("in chunks", chunked);
-        describe("in one piece", whole);
-        std::abort();
-    };
-    if (chunked.how != whole.how) {
-        finding("the chunked and the one-piece load end differently");
-    }
-    if (chunked.how == outcome::syntax) {
-        if (!chunked.message.empty()) {
-            finding("a syntax error carries a message");
-        }
-        // The error itself may differ: Expat classifies junk after the root element by the
-        // token it can see, and a chunk boundary can cut that token short. The position
-        // must still lie inside the input.
-        if (chunked.line < 1 || chunked.byte_index < -1 ||
-            chunked.byte_index > static_cast<std::int64_t>(size)) {
-            finding("a syntax error lies outside the input");
-        }
-    }
-    if (chunked.how == outcome::wrong_root &&
-        chunked.message != "only \"setting\" could exist at root") {
-        finding("a wrong root carries another message");
-    }
-    if (!same_record(chunked.record, whole.record)) {
-        finding("the chunked and the one-piece load leave different records");
-    }
-}
-
 } // namespace
 
 // UBSan reports must end the run like ASan's do, or the fuzzer would not keep the input.
@@ -165,10 +48,6 @@ extern "C" const char* __ubsan_default_options() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static memory_file file;
-    const std::string& path = file.hold(data, size);
-    const outcome chunked = run([&](settings_record& record) { load_settings(path, record); });
-    const outcome whole =
-        run([&](settings_record& record) { load_in_one_piece(data, size, record); });
-    check(chunked, whole, size);
+    check_settings_input(file.hold(data, size), data, size);
     return 0;
 }

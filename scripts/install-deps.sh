@@ -14,7 +14,7 @@ test_packages=(
     file clang-14 libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
-    dpkg-dev zip unzip
+    dpkg-dev debian-archive-keyring zip unzip
     time
 )
 case "${1:-all}" in
@@ -30,26 +30,6 @@ as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# The Windows build compiles Expat from Debian's source package, which needs a deb-src entry.
-# Each existing binary entry is mirrored as a source entry with the same options (apt refuses
-# two entries for one archive whose Signed-By differ).
-ensure_deb_src() {
-    if grep -Eqs '^deb-src |^Types:.*deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/*; then
-        return 1
-    fi
-    local file
-    for file in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$file" ] || continue
-        sed 's/^Types:[[:space:]]*deb[[:space:]]*$/Types: deb-src/' "$file" |
-            as_root tee "/etc/apt/sources.list.d/orvo-src-$(basename "$file")" >/dev/null
-    done
-    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-        [ -f "$file" ] || continue
-        grep -E '^deb ' "$file" | sed 's/^deb /deb-src /' |
-            as_root tee -a /etc/apt/sources.list.d/orvo-deb-src.list >/dev/null
-    done
-}
-
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
@@ -57,20 +37,8 @@ for package in "${packages[@]}"; do
     fi
 done
 
-need_update=0
-if [ "${1:-all}" = all ]; then
-    ensure_deb_src && need_update=1
-fi
-[ ${#missing[@]} -gt 0 ] && need_update=1
-# The source index may be absent even where the entry exists (added but never fetched).
-if [ "${1:-all}" = all ] && [ -z "$(apt-cache showsrc expat 2>/dev/null)" ]; then
-    need_update=1
-fi
-
-if [ "$need_update" -eq 1 ]; then
-    as_root apt-get update -q
-fi
 if [ ${#missing[@]} -gt 0 ]; then
+    as_root apt-get update -q
     echo "Installing: ${missing[*]}"
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

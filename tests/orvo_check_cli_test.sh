@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # orvo-check as an operator runs it: exit statuses, where each message goes, and the class
 # path expanded relative to the current directory.
-# Usage: orvo_check_cli_test.sh PATH_TO_ORVO_CHECK
+# Usage: orvo_check_cli_test.sh PATH_TO_ORVO_CHECK ORVO_VERSION EXPAT_VERSION
 set -u
 check=$1
+orvo_version=$2
+expat_version=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -25,7 +27,8 @@ expect() {
     [ "$(cat err.txt)" = "$want_err" ] || fail "orvo-check $*: stderr was [$(cat err.txt)]"
 }
 
-usage="usage: orvo-check [--json | --jvm] SETTINGS_FILE"
+usage="usage: orvo-check [--json | --jvm] SETTINGS_FILE
+       orvo-check --version"
 expect 2 "" "$usage" --
 expect 2 "" "$usage" -- --json
 expect 2 "" "$usage" -- a.xml b.xml
@@ -33,6 +36,11 @@ expect 2 "" "$usage" -- --verbose a.xml
 expect 2 "" "$usage" -- --json --json a.xml
 expect 2 "" "$usage" -- --json --jvm a.xml
 expect 0 "$usage" "" -- --help
+# --version names the Expat that answers at run time: here the system's, whose headers
+# the build used.
+expect 0 "orvo-check (orvo) $orvo_version
+Expat $expat_version" "" -- --version
+expect 2 "" "$usage" -- --version good.xml
 
 mkdir lib
 touch lib/a.jar

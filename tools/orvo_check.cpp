@@ -8,10 +8,12 @@
 #include "javahost/start_check.h"
 #include "settings/load_settings.h"
 #include "tools/check_report.h"
+#include "tools/version_report.h"
 
 namespace {
 
-const char usage[] = "usage: orvo-check [--json | --jvm] SETTINGS_FILE\n";
+const char usage[] = "usage: orvo-check [--json | --jvm] SETTINGS_FILE\n"
+                     "       orvo-check --version\n";
 
 struct arguments {
     bool json = false;
@@ -51,6 +53,10 @@ int main(int argc, char** argv) {
     arguments parsed;
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::cout << usage;
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        print_version(std::cout);
         return 0;
     }
     if (!parse_arguments(argc, argv, parsed)) {
