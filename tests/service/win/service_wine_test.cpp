@@ -126,9 +126,8 @@ bool has_state(const std::vector<SERVICE_STATUS>& seen, DWORD state) {
 class service_wine : public ::testing::Test {
   protected:
     std::string in_folder(const std::string& name) const { return windows_path(folder / name); }
-    std::string command_line() const {
-        return "\"" + windows_path(ORVO_EXECUTABLE) + "\" \"" + in_folder("settings.xml") +
-               "\" extra-argument";
+    std::string command_line(const std::string& program = windows_path(ORVO_EXECUTABLE)) const {
+        return "\"" + program + "\" \"" + in_folder("settings.xml") + "\" extra-argument";
     }
     std::vector<std::string> standin_options(bool with_class) const {
         std::vector<std::string> options{"-Drecording.standin=" + windows_path(ORVO_STANDIN_JVM),
@@ -274,6 +273,57 @@ TEST_F(service_wine, run_directly_it_prints_the_error_and_ends_with_1063) {
     CloseHandle(process.hProcess);
     EXPECT_EQ(exit_code, 1063u);
     EXPECT_EQ(read_file(folder / "console.txt"), "Error: StartServiceCtrlDispatcher");
+}
+
+// --- A Java runtime's layout -------------------------------------------------------------
+
+class runtime_layout : public service_wine {
+  protected:
+    // jdk\bin\server\jvm.dll, whose C runtime stand-in is only in jdk\bin, beside the native
+    // library that the VM loads later and the other C runtime stand-in that one needs; and
+    // orvo.exe in app\, a folder of its own. No copy of the stand-ins is anywhere the system
+    // looks by itself.
+    void SetUp() override {
+        for (const char* sub : {"jdk/bin/server", "app"}) {
+            fs::create_directories(folder.path() / sub);
+        }
+        copy(ORVO_RUNTIME_JVM, "jdk/bin/server/jvm.dll");
+        copy(ORVO_STANDIN_CRT, "jdk/bin/orvo_standin_crt.dll");
+        copy(ORVO_STANDIN_LATE_CRT, "jdk/bin/orvo_standin_late_crt.dll");
+        copy(ORVO_STANDIN_NATIVE, "jdk/bin/orvo_standin_native.dll");
+        copy(ORVO_EXECUTABLE, "app/orvo.exe");
+    }
+    void copy(const char* from, const std::string& to) const {
+        fs::copy_file(windows_path(from), windows_path(folder / to));
+    }
+    std::vector<std::string> runtime_options() const {
+        std::vector<std::string> options = standin_options(true);
+        options.push_back("-Drecording.load=" + in_folder("jdk/bin/orvo_standin_native.dll"));
+        return options;
+    }
+};
+
+TEST_F(runtime_layout, the_service_loads_a_runtimes_jvm_dll_and_later_libraries_with_bins_dlls) {
+    const std::string jvm = in_folder("jdk/bin/server/jvm.dll");
+    write_settings(folder / "settings.xml", in_folder("out.log"), in_folder("err.log"), jvm,
+                   runtime_options());
+    registered_service service(command_line(in_folder("app/orvo.exe")));
+    ASSERT_TRUE(service.start());
+    ASSERT_EQ(service.wait_while([](DWORD state) { return state == SERVICE_START_PENDING; })
+                  .back()
+                  .dwCurrentState,
+              static_cast<DWORD>(SERVICE_RUNNING))
+        << read_file(folder / "err.log");
+    SERVICE_STATUS answer{};
+    EXPECT_TRUE(service.control(SERVICE_CONTROL_STOP, answer));
+    const SERVICE_STATUS stopped =
+        service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; }).back();
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    // The line comes from the C runtime stand-in, through jvm.dll's import.
+    EXPECT_EQ(read_file(folder / "out.log"), "recording VM created\r\n");
+    EXPECT_EQ(read_file(folder / "err.log"), "");
+    EXPECT_NE(record_line("library released"), std::string::npos)
+        << read_file(folder / "record.txt");
 }
 
 } // namespace
