@@ -72,7 +72,7 @@ void release_library() {
 
 int create_java_vm(settings_record& record) {
     host_settings = &record;
-    jvm_library = platform::load_library(record.dll_path);
+    jvm_library = platform::load_jvm_library(record.dll_path);
     if (jvm_library == nullptr) {
         report_no_library();
         return create_no_library;

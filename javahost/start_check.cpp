@@ -25,6 +25,9 @@ bool start_check_result::passed() const {
 start_check_result check_java_start(settings_record& record) {
     start_check_result result;
     result.created = create_java_vm(record);
+    if (result.created == create_no_library) {
+        result.load_error = platform::library_error();
+    }
     if (result.created != create_ok) {
         return result;
     }

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "settings/settings.h"
 
 struct start_check_result {
     int created = -1;                    // create_java_vm's create_result
+    std::string load_error;              // why the library could not be loaded, as the system says
     bool class_found = false;            // FindClass found class_name
     bool start_found = false;            // a start variant the service would call exists
     bool start_takes_parameters = false; // that variant is the String[] one

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -18,6 +19,29 @@ using library_function = void (*)();
 // Loads the library; null when it cannot be loaded (missing file, not a library, a
 // dependency missing). An empty name loads nothing.
 library_handle load_library(const std::string& name);
+
+// Loads the Java VM library at `path` as load_library does. Where the system looks for a
+// library's dependencies only in the program's, the system's and the PATH folders (Windows),
+// a load that fails because a dependency was not found, of a file that `path` names in a
+// folder, is tried once more with the dependencies also looked for in the library's own
+// folder and in the runtime's folder (see dependency_folders); the runtime's folder then
+// stays in the search of every later load of the process, as the runtime's own native
+// libraries need. The last error is that of the last attempt.
+library_handle load_jvm_library(const std::string& path);
+
+// A folder in which a library's dependencies are looked for.
+struct library_folder {
+    std::string path;
+    bool system = false; // one of the system's own folders, whose libraries are the system's
+};
+
+// The folders, in order, in which load_jvm_library's second attempt looks for the
+// dependencies of the library at `path`: its own folder; the runtime's folder (the parent
+// of a "server" or "client" folder, where the JVM library of a Java runtime lives, else the
+// library's own); the system's folders; the PATH. Empty where load_jvm_library makes no
+// second attempt: on systems that find dependencies by other means (a Linux library's run
+// path), or when `path` names no folder.
+std::vector<library_folder> dependency_folders(const std::string& path);
 
 // Looks up an exported function by name.
 library_function find_function(library_handle library, const char* name);

@@ -27,14 +27,14 @@ expect() {
     [ "$(cat err.txt)" = "$want_err" ] || fail "orvo-check $*: stderr was [$(cat err.txt)]"
 }
 
-usage="usage: orvo-check [--json | --jvm] SETTINGS_FILE
+usage="usage: orvo-check [--json] [--jvm] SETTINGS_FILE
        orvo-check --version"
 expect 2 "" "$usage" --
 expect 2 "" "$usage" -- --json
 expect 2 "" "$usage" -- a.xml b.xml
 expect 2 "" "$usage" -- --verbose a.xml
 expect 2 "" "$usage" -- --json --json a.xml
-expect 2 "" "$usage" -- --json --jvm a.xml
+expect 2 "" "$usage" -- --jvm --jvm a.xml
 expect 0 "$usage" "" -- --help
 # --version names the Expat that answers at run time: here the system's, whose headers
 # the build used.
@@ -86,10 +86,13 @@ expect 1 '{
 
 printf '<settings/>' >root.xml
 expect 1 "" 'root.xml: error: only "setting" could exist at root' -- root.xml
-expect 1 '{
+# With --jvm too, a file that does not load is reported as with --json alone.
+for jvm in "" --jvm; do
+    expect 1 '{
   "error": "load",
   "message": "only \"setting\" could exist at root"
-}' "" -- --json root.xml
+}' "" -- --json $jvm root.xml
+done
 
 expect 1 "" "missing.xml:1:0: error: no element found
 missing.xml: note: the file cannot be opened for reading" -- missing.xml

@@ -8,11 +8,12 @@
 #include "javahost/start_check.h"
 #include "settings/load_settings.h"
 #include "tools/check_report.h"
+#include "tools/jvm_report.h"
 #include "tools/version_report.h"
 
 namespace {
 
-const char usage[] = "usage: orvo-check [--json | --jvm] SETTINGS_FILE\n"
+const char usage[] = "usage: orvo-check [--json] [--jvm] SETTINGS_FILE\n"
                      "       orvo-check --version\n";
 
 struct arguments {
@@ -21,13 +22,13 @@ struct arguments {
     std::string path;
 };
 
-// False when the command line is not one optional --json or --jvm and one path.
+// False when the command line is not an optional --json, an optional --jvm and one path.
 bool parse_arguments(int argc, char** argv, arguments& parsed) {
     bool have_path = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--json") == 0 && !parsed.json && !parsed.jvm) {
+        if (std::strcmp(argv[i], "--json") == 0 && !parsed.json) {
             parsed.json = true;
-        } else if (std::strcmp(argv[i], "--jvm") == 0 && !parsed.json && !parsed.jvm) {
+        } else if (std::strcmp(argv[i], "--jvm") == 0 && !parsed.jvm) {
             parsed.jvm = true;
         } else if (argv[i][0] != '-' && !have_path) {
             parsed.path = argv[i];
@@ -45,6 +46,24 @@ void explain_unreadable(const std::string& path) {
     if (!std::ifstream(path.c_str()).is_open()) {
         std::cerr << path << ": note: the file cannot be opened for reading\n";
     }
+}
+
+// The dry run of the Java start after the settings loaded. In JSON the settings and the
+// outcome are one document, written once the VM has had its say.
+int check_jvm(bool json) {
+    if (!json) {
+        print_record(std::cout, settings);
+    }
+    // The VM writes to the same streams: what was said so far comes first.
+    std::cout << std::flush;
+    const start_check_result result = check_java_start(settings);
+    if (json) {
+        std::cout << record_with_jvm_json(settings, result);
+    } else {
+        print_start_check(std::cout, settings, result);
+        explain_jvm_failure(std::cerr, settings, result);
+    }
+    return result.passed() ? 0 : 1;
 }
 
 } // namespace
@@ -81,17 +100,13 @@ int main(int argc, char** argv) {
         }
         return 1;
     }
+    if (parsed.jvm) {
+        return check_jvm(parsed.json);
+    }
     if (parsed.json) {
         std::cout << record_json(settings);
     } else {
         print_record(std::cout, settings);
     }
-    if (!parsed.jvm) {
-        return 0;
-    }
-    // The VM writes to the same streams: what was said so far comes first.
-    std::cout << std::flush;
-    const start_check_result result = check_java_start(settings);
-    print_start_check(std::cout, settings, result);
-    return result.passed() ? 0 : 1;
+    return 0;
 }

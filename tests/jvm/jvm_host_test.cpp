@@ -9,6 +9,9 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "binary_samples.h"
 #include "test_support.h"
 
 namespace {
@@ -72,10 +75,16 @@ class RealJvm : public ::testing::Test {
         return path;
     }
 
-    // Runs `program` on the settings with `arguments`. The time limit only guards against
-    // a hang, the fault some of these cases look for.
+    // Runs `program` on the settings with `arguments`, JAVA_HOME set to java_home (unset
+    // when empty). The time limit only guards against a hang, the fault some of these
+    // cases look for.
     outcome run(const std::string& program, const strings& before, const strings& after) {
-        std::string command = "timeout -k 10 60 " + quoted(program);
+        const std::string& home = java_home;
+        std::string command = "env -u JAVA_HOME ";
+        if (!home.empty()) {
+            command += "JAVA_HOME=" + quoted(home) + " ";
+        }
+        command += "timeout -k 10 60 " + quoted(program);
         for (const std::string& argument : before) {
             command += " " + quoted(argument);
         }
@@ -99,6 +108,7 @@ class RealJvm : public ::testing::Test {
 
     temp_dir dir;
     orvo_test::settings_document settings;
+    std::string java_home;
 };
 
 // --- The start variants and the parameters ---------------------------------------------
@@ -318,6 +328,71 @@ TEST_F(RealJvm, CheckFailsWithTheServicesLines) {
         EXPECT_EQ(result.err.compare(0, c.line.size(), c.line), 0) << result.err;
         EXPECT_EQ(result.java, "");
     }
+}
+
+TEST_F(RealJvm, CheckExplainsWhyTheLibraryCannotBeLoadedAndWhereOneIs) {
+    // A runtime for JAVA_HOME to name, whose library is the real one.
+    std::filesystem::create_directories(dir.path() / "jdk/lib/server");
+    std::filesystem::create_symlink(ORVO_JVM_LIBRARY, dir / "jdk/lib/server/libjvm.so");
+    java_home = dir / "jdk";
+    write_file(dir / "x86.so", orvo_test::elf_header(32, 3, 3));
+    write_file(dir / "notes.txt", "not a library\n");
+    struct broken {
+        std::string dll_path;
+        std::string note;
+    };
+    const broken cases[] = {
+        {dir / "x86.so", "the file is a 32-bit x86 ELF shared library; orvo loads only a 64-bit "
+                         "x86 ELF shared library: name the lib/server/libjvm.so of a 64-bit x86 "
+                         "JDK or JRE\n"},
+        {dir / "notes.txt", "the file is not a library at all: neither a Windows DLL nor an ELF "
+                            "shared library; orvo loads only"},
+        {dir / "missing/libjvm.so", "there is no such file; name the lib/server/libjvm.so"},
+    };
+    for (const broken& c : cases) {
+        settings.dll_path = c.dll_path;
+        const outcome result = run_check();
+        EXPECT_EQ(result.status, 1) << c.dll_path;
+        const std::string line = "error: couldn't load jvm.dll.\r\n";
+        EXPECT_EQ(result.err.compare(0, line.size(), line), 0) << result.err;
+        // The system's own words first, dlerror()'s naming the file.
+        const std::string note = c.dll_path + ": note: ";
+        EXPECT_EQ(result.err.compare(line.size(), note.size() + 17 + c.dll_path.size(),
+                                     note + "the system says: " + c.dll_path),
+                  0)
+            << result.err;
+        EXPECT_TRUE(contains(result.err, "\n" + note + c.note)) << result.err;
+        EXPECT_TRUE(contains(result.err, "\nnote: a Java VM library is at " +
+                                             dir / "jdk/lib/server/libjvm.so (JAVA_HOME)\n"))
+            << result.err;
+    }
+}
+
+TEST_F(RealJvm, CheckInJsonHasTheSettingsAndTheOutcomeInOneDocument) {
+    const outcome created = run(ORVO_CHECK, {"--json", "--jvm"}, {});
+    EXPECT_EQ(created.status, 0) << created.err;
+    const auto good = nlohmann::json::parse(created.out);
+    EXPECT_EQ(good["dll_path"], ORVO_JVM_LIBRARY);
+    EXPECT_EQ(good["jvm"], nlohmann::json::parse(R"({"passed": true, "result": "created",
+        "class_found": true, "start_method": "([Ljava/lang/String;)V", "parameter_count": 0,
+        "stop_found": true, "load_failure": null})"));
+
+    write_file(dir / "x86.so", orvo_test::elf_header(32, 3, 3));
+    settings.dll_path = dir / "x86.so";
+    const outcome failed = run(ORVO_CHECK, {"--jvm", "--json"}, {});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.err, "error: couldn't load jvm.dll.\r\n");
+    const auto jvm = nlohmann::json::parse(failed.out)["jvm"];
+    EXPECT_EQ(jvm["result"], "no_library");
+    EXPECT_FALSE(jvm["passed"]);
+    const auto& failure = jvm["load_failure"];
+    EXPECT_EQ(failure["message"], dir / "x86.so" + ": file too short");
+    EXPECT_EQ(failure["file"], "file");
+    EXPECT_EQ(failure["format"], nlohmann::json::parse(R"({"family": "elf", "library": true,
+        "machine": "32-bit x86", "bits": 32,
+        "description": "a 32-bit x86 ELF shared library"})"));
+    EXPECT_FALSE(failure["loadable"]);
+    EXPECT_TRUE(failure["missing_import"].empty());
 }
 
 } // namespace

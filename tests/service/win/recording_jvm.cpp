@@ -5,12 +5,19 @@
 // must reach the service's stdout log.
 //
 // Options it reads (the stand-in ignores them): -Drecording.standin=PATH of the stand-in,
-// -Drecording.file=PATH of the record.
+// -Drecording.file=PATH of the record, -Drecording.load=PATH of a library to load with a
+// plain LoadLibraryA once created, as a VM loads its own native libraries (the creation
+// fails when that load fails).
+//
+// The line it writes comes from standin_runtime_line(): built in, or imported from a
+// stand-in C runtime DLL for the tests of a Java runtime's layout.
 #include <windows.h>
 
 #include <jni.h>
 
 #include <string>
+
+extern "C" const char* standin_runtime_line();
 
 namespace {
 
@@ -66,7 +73,11 @@ extern "C" __declspec(dllexport) jint JNICALL
     if (create == nullptr) {
         return JNI_ERR;
     }
-    write_all(GetStdHandle(STD_OUTPUT_HANDLE), "recording VM created\r\n");
+    const std::string later = option_value(init, "-Drecording.load=");
+    if (!later.empty() && LoadLibraryA(later.c_str()) == nullptr) {
+        return JNI_ERR;
+    }
+    write_all(GetStdHandle(STD_OUTPUT_HANDLE), standin_runtime_line());
     return create(vm, env, arguments);
 }
 

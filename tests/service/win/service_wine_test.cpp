@@ -1,5 +1,6 @@
 // orvo.exe as a real service of Wine's service control manager, on the stand-in Java VM
-// (through recording_jvm.dll, which writes the stand-in's record of calls to a file).
+// (through recording_jvm.dll, which writes the stand-in's record of calls to a file); and
+// orvo-check.exe explaining why a Java VM library cannot be loaded.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/binary_samples.h"
 #include "tests/test_support.h"
 
 namespace orvo_test {
@@ -110,6 +112,46 @@ class registered_service {
     SC_HANDLE service_ = nullptr;
 };
 
+// Runs `command` to its end in the folder `directory` (never the build's, which holds every
+// library the tests built), with standard output and standard error going to the files
+// `out` and `err` (one file when both are the same); its exit code.
+DWORD run_program(std::string command, const std::string& directory, const std::string& out,
+                  const std::string& err) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const auto create = [&inherit](const std::string& path) {
+        return CreateFileA(path.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    const HANDLE output = create(out);
+    const HANDLE error = err == out ? output : create(err);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+    PROCESS_INFORMATION process{};
+    const bool started = output != INVALID_HANDLE_VALUE && error != INVALID_HANDLE_VALUE &&
+                         CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        directory.c_str(), &startup, &process);
+    for (const HANDLE handle : {output, error == output ? INVALID_HANDLE_VALUE : error}) {
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+    if (!started) {
+        throw std::runtime_error("cannot run " + command);
+    }
+    const DWORD waited = WaitForSingleObject(process.hProcess, guard_milliseconds);
+    DWORD exit_code = 0;
+    GetExitCodeProcess(process.hProcess, &exit_code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (waited != WAIT_OBJECT_0) {
+        throw std::runtime_error("no end of " + command);
+    }
+    return exit_code;
+}
+
 bool is_starting(DWORD state) {
     return state == SERVICE_START_PENDING || state == SERVICE_STOPPED;
 }
@@ -126,9 +168,8 @@ bool has_state(const std::vector<SERVICE_STATUS>& seen, DWORD state) {
 class service_wine : public ::testing::Test {
   protected:
     std::string in_folder(const std::string& name) const { return windows_path(folder / name); }
-    std::string command_line() const {
-        return "\"" + windows_path(ORVO_EXECUTABLE) + "\" \"" + in_folder("settings.xml") +
-               "\" extra-argument";
+    std::string command_line(const std::string& program = windows_path(ORVO_EXECUTABLE)) const {
+        return "\"" + program + "\" \"" + in_folder("settings.xml") + "\" extra-argument";
     }
     std::vector<std::string> standin_options(bool with_class) const {
         std::vector<std::string> options{"-Drecording.standin=" + windows_path(ORVO_STANDIN_JVM),
@@ -253,27 +294,179 @@ TEST_F(service_wine, settings_that_cannot_be_loaded_stop_the_service_with_1610) 
 }
 
 TEST_F(service_wine, run_directly_it_prints_the_error_and_ends_with_1063) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    const HANDLE output = CreateFileA(in_folder("console.txt").c_str(), GENERIC_WRITE, 0, &inherit,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(output, INVALID_HANDLE_VALUE);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    PROCESS_INFORMATION process{};
-    std::string command = command_line();
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                               &startup, &process));
-    CloseHandle(output);
-    ASSERT_EQ(WaitForSingleObject(process.hProcess, guard_milliseconds), WAIT_OBJECT_0);
-    DWORD exit_code = 0;
-    GetExitCodeProcess(process.hProcess, &exit_code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(exit_code, 1063u);
+    const std::string console = in_folder("console.txt");
+    EXPECT_EQ(run_program(command_line(), in_folder(""), console, console), 1063u);
     EXPECT_EQ(read_file(folder / "console.txt"), "Error: StartServiceCtrlDispatcher");
+}
+
+// --- A Java runtime's layout, and orvo-check's explanations ------------------------------
+
+// An environment variable set for the test, as it was afterwards.
+class environment_variable {
+  public:
+    environment_variable(const char* name, const std::string& value) : name_(name) {
+        char old[4096];
+        const DWORD length = GetEnvironmentVariableA(name, old, sizeof old);
+        had_ = length > 0 && length < sizeof old;
+        old_.assign(old, had_ ? length : 0);
+        SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~environment_variable() { SetEnvironmentVariableA(name_, had_ ? old_.c_str() : nullptr); }
+    environment_variable(const environment_variable&) = delete;
+    environment_variable& operator=(const environment_variable&) = delete;
+
+  private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+// A runtime registered as a JDK installer registers it, removed afterwards.
+class registered_runtime {
+  public:
+    registered_runtime(const std::string& version, const std::string& home)
+        : key_("SOFTWARE\\JavaSoft\\JDK\\" + version) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0,
+                            KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+            throw std::runtime_error("cannot create " + key_);
+        }
+        RegSetValueExA(key, "JavaHome", 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
+                       static_cast<DWORD>(home.size() + 1));
+        RegCloseKey(key);
+    }
+    ~registered_runtime() { RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), KEY_WOW64_64KEY, 0); }
+    registered_runtime(const registered_runtime&) = delete;
+    registered_runtime& operator=(const registered_runtime&) = delete;
+
+  private:
+    std::string key_;
+};
+
+class runtime_layout : public service_wine {
+  protected:
+    // jdk\bin\server\jvm.dll, whose C runtime stand-in is only in jdk\bin, beside the native
+    // library that the VM loads later and the other C runtime stand-in that one needs; and
+    // the two programs in app\, a folder of their own. No copy of the stand-ins is anywhere
+    // the system looks by itself.
+    void SetUp() override {
+        for (const char* sub : {"jdk/bin/server", "app"}) {
+            fs::create_directories(folder.path() / sub);
+        }
+        copy(ORVO_RUNTIME_JVM, "jdk/bin/server/jvm.dll");
+        copy(ORVO_STANDIN_CRT, "jdk/bin/orvo_standin_crt.dll");
+        copy(ORVO_STANDIN_LATE_CRT, "jdk/bin/orvo_standin_late_crt.dll");
+        copy(ORVO_STANDIN_NATIVE, "jdk/bin/orvo_standin_native.dll");
+        copy(ORVO_EXECUTABLE, "app/orvo.exe");
+        copy(ORVO_CHECK, "app/orvo-check.exe");
+    }
+    void copy(const char* from, const std::string& to) const {
+        fs::copy_file(windows_path(from), windows_path(folder / to));
+    }
+    std::vector<std::string> runtime_options() const {
+        std::vector<std::string> options = standin_options(true);
+        options.push_back("-Drecording.load=" + in_folder("jdk/bin/orvo_standin_native.dll"));
+        return options;
+    }
+    // orvo-check.exe on the settings; its exit code, with what it wrote in out.txt, err.txt.
+    DWORD run_check(const std::string& arguments) const {
+        return run_program("\"" + in_folder("app/orvo-check.exe") + "\" " + arguments + " \"" +
+                               in_folder("settings.xml") + "\"",
+                           in_folder(""), in_folder("out.txt"), in_folder("err.txt"));
+    }
+};
+
+TEST_F(runtime_layout, the_service_loads_a_runtimes_jvm_dll_and_later_libraries_with_bins_dlls) {
+    const std::string jvm = in_folder("jdk/bin/server/jvm.dll");
+    write_settings(folder / "settings.xml", in_folder("out.log"), in_folder("err.log"), jvm,
+                   runtime_options());
+    registered_service service(command_line(in_folder("app/orvo.exe")));
+    ASSERT_TRUE(service.start());
+    ASSERT_EQ(service.wait_while([](DWORD state) { return state == SERVICE_START_PENDING; })
+                  .back()
+                  .dwCurrentState,
+              static_cast<DWORD>(SERVICE_RUNNING))
+        << read_file(folder / "err.log");
+    SERVICE_STATUS answer{};
+    EXPECT_TRUE(service.control(SERVICE_CONTROL_STOP, answer));
+    const SERVICE_STATUS stopped =
+        service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; }).back();
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    // The line comes from the C runtime stand-in, through jvm.dll's import.
+    EXPECT_EQ(read_file(folder / "out.log"), "recording VM created\r\n");
+    EXPECT_EQ(read_file(folder / "err.log"), "");
+    EXPECT_NE(record_line("library released"), std::string::npos)
+        << read_file(folder / "record.txt");
+}
+
+TEST_F(runtime_layout, orvo_check_loads_it_too_and_names_the_import_that_cannot_be_found) {
+    const std::string jvm = in_folder("jdk/bin/server/jvm.dll");
+    write_settings(folder / "settings.xml", "", "", jvm, runtime_options());
+    EXPECT_EQ(run_check("--jvm"), 0u) << read_file(folder / "err.txt");
+    EXPECT_NE(read_file(folder / "out.txt").find("\r\njvm: created\r\n"), std::string::npos)
+        << read_file(folder / "out.txt");
+
+    fs::remove(folder.path() / "jdk/bin/orvo_standin_crt.dll");
+    EXPECT_EQ(run_check("--jvm"), 1u);
+    const std::string err = read_file(folder / "err.txt");
+    const std::string note = jvm + ": note: ";
+    EXPECT_EQ(err.find("error: couldn't load jvm.dll.\r\n" + note + "the system says: "), 0u)
+        << err;
+    EXPECT_NE(err.find(" (error 126)\r\n" + note +
+                       "the file is a 64-bit x86 DLL, the kind orvo loads\r\n" + note +
+                       "it imports orvo_standin_crt.dll, which is in none of the folders "
+                       "searched:\r\n  " +
+                       in_folder("jdk\\bin\\server") + "\r\n  " + in_folder("jdk\\bin") + "\r\n"),
+              std::string::npos)
+        << err;
+
+    EXPECT_EQ(run_check("--json --jvm"), 1u);
+    const std::string json = read_file(folder / "out.txt");
+    EXPECT_NE(json.find("\"missing_import\": [\r\n        \"orvo_standin_crt.dll\"\r\n      ]"),
+              std::string::npos)
+        << json;
+}
+
+TEST_F(runtime_layout, orvo_check_says_what_a_file_is_and_where_a_loadable_jvm_dll_is) {
+    fs::create_directories(folder.path() / "registered/bin/server");
+    copy(ORVO_RUNTIME_JVM, "registered/bin/server/jvm.dll");
+    const environment_variable java_home("JAVA_HOME", in_folder("jdk"));
+    const std::string version = folder.path().filename().string();
+    const registered_runtime registered(version, in_folder("registered"));
+    write_file(folder / "x86.dll", orvo_test::pe_image(0x14c, true, false));
+    write_file(folder / "arm64.dll", orvo_test::pe_image(0xaa64, true, true));
+    write_file(folder / "notes.txt", "not a library\r\n");
+    const std::string only = "; orvo loads only a 64-bit x86 DLL: name the bin\\server\\jvm.dll of "
+                             "a 64-bit x86 JDK or JRE\r\n";
+    struct broken {
+        std::string dll_path;
+        std::string note;
+    };
+    const broken cases[] = {
+        {in_folder("x86.dll"), "the file is a 32-bit x86 DLL" + only},
+        {in_folder("arm64.dll"), "the file is an ARM64 DLL" + only},
+        {in_folder("notes.txt"), "the file is not a library at all: neither a Windows DLL nor an "
+                                 "ELF shared library" +
+                                     only},
+        {in_folder("missing\\jvm.dll"), "there is no such file; name the bin\\server\\jvm.dll"},
+    };
+    for (const broken& c : cases) {
+        write_settings(folder / "settings.xml", "", "", c.dll_path, {});
+        EXPECT_EQ(run_check("--jvm"), 1u) << c.dll_path;
+        const std::string err = read_file(folder / "err.txt");
+        const std::string note = c.dll_path + ": note: ";
+        EXPECT_EQ(err.find("error: couldn't load jvm.dll.\r\n" + note + "the system says: "), 0u)
+            << err;
+        EXPECT_NE(err.find("\r\n" + note + c.note), std::string::npos) << err;
+        EXPECT_NE(err.find("\r\nnote: a Java VM library is at " +
+                           in_folder("jdk\\bin\\server\\jvm.dll") +
+                           " (JAVA_HOME)\r\nnote: a Java VM "
+                           "library is at " +
+                           in_folder("registered\\bin\\server\\jvm.dll") +
+                           " (HKLM\\SOFTWARE\\JavaSoft\\JDK\\" + version + ")\r\n"),
+                  std::string::npos)
+            << err;
+    }
 }
 
 } // namespace

@@ -1,0 +1,29 @@
+// What a path names on disk, for explaining why a file could not be used.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+#ifdef _WIN32
+constexpr char folder_separator = '\\';
+#else
+constexpr char folder_separator = '/';
+#endif
+
+enum class path_kind {
+    missing,   // nothing is there, or the path cannot be looked at
+    file,      // a file (a symbolic link counts as what it points to)
+    directory, // a folder
+};
+
+path_kind kind_of_path(const std::string& path);
+
+// True when `path` names a folder as well as a name (it has a folder separator), so that
+// the system takes it as it is rather than looking for the name along its search order.
+bool names_folder(const std::string& path);
+
+// `name` inside `folder`, with the system's separator between them.
+std::string in_folder(const std::string& folder, const std::string& name);
+
+} // namespace platform

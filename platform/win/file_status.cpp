@@ -1,0 +1,27 @@
+// What a path names, on Windows: GetFileAttributesA. Both "\" and "/" separate folders.
+#include "platform/file_status.h"
+
+#include <windows.h>
+
+namespace platform {
+
+path_kind kind_of_path(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return path_kind::missing;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? path_kind::directory : path_kind::file;
+}
+
+bool names_folder(const std::string& path) {
+    return path.find_first_of("\\/") != std::string::npos;
+}
+
+std::string in_folder(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+        return folder + name;
+    }
+    return folder + folder_separator + name;
+}
+
+} // namespace platform

@@ -1,0 +1,91 @@
+// The usual places of Java runtimes on Windows: JAVA_HOME and the runtimes that installers
+// register under HKLM\SOFTWARE\JavaSoft (the 64-bit view: orvo loads only 64-bit VMs).
+#include "platform/jvm_locations.h"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+
+const char javasoft[] = "SOFTWARE\\JavaSoft\\";
+const char* const registry_keys[] = {"JDK", "JRE", "Java Development Kit",
+                                     "Java Runtime Environment"};
+
+void add_runtime(std::vector<jvm_location>& locations, std::string home,
+                 const std::string& source) {
+    if (home.empty()) {
+        return;
+    }
+    if (home.back() != '\\' && home.back() != '/') {
+        home += '\\';
+    }
+    locations.push_back({home + "bin\\server\\jvm.dll", source});
+    locations.push_back({home + "jre\\bin\\server\\jvm.dll", source});
+}
+
+std::string environment_value(const char* name) {
+    const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+    if (size == 0) {
+        return std::string();
+    }
+    std::string value(size, '\0');
+    const DWORD length = GetEnvironmentVariableA(name, value.data(), size);
+    value.resize(length < size ? length : 0);
+    return value;
+}
+
+// A string value of `subkey`; empty when there is none.
+std::string registry_string(HKEY key, const char* subkey, const char* name) {
+    DWORD size = 0;
+    if (RegGetValueA(key, subkey, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+        size == 0) {
+        return std::string();
+    }
+    std::string value(size, '\0');
+    if (RegGetValueA(key, subkey, name, RRF_RT_REG_SZ, nullptr, value.data(), &size) !=
+        ERROR_SUCCESS) {
+        return std::string();
+    }
+    value.resize(value.find('\0') == std::string::npos ? size : value.find('\0'));
+    return value;
+}
+
+// Every version registered under one JavaSoft key. A runtime of the old kind names its
+// JVM library itself (RuntimeLib), which is looked at first.
+void add_registered(std::vector<jvm_location>& locations, const std::string& key_name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (javasoft + key_name).c_str(), 0,
+                      KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    char version[256];
+    DWORD length = sizeof version;
+    for (DWORD index = 0; RegEnumKeyExA(key, index, version, &length, nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS;
+         ++index, length = sizeof version) {
+        const std::string source = "HKLM\\" + (javasoft + key_name) + "\\" + version;
+        const std::string library = registry_string(key, version, "RuntimeLib");
+        if (!library.empty()) {
+            locations.push_back({library, source});
+        }
+        add_runtime(locations, registry_string(key, version, "JavaHome"), source);
+    }
+    RegCloseKey(key);
+}
+
+} // namespace
+
+std::vector<jvm_location> usual_jvm_locations() {
+    std::vector<jvm_location> locations;
+    const std::string java_home = environment_value("JAVA_HOME");
+    if (!java_home.empty()) {
+        add_runtime(locations, java_home, "JAVA_HOME");
+    }
+    for (const char* key_name : registry_keys) {
+        add_registered(locations, key_name);
+    }
+    return locations;
+}
+
+} // namespace platform

@@ -1,0 +1,23 @@
+// What orvo-check --jvm adds when the Java VM library cannot be used: an explanation in
+// notes after the service's own line, and the same facts in the JSON document.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "javahost/start_check.h"
+#include "settings/settings.h"
+#include "tools/load_diagnosis.h"
+
+// "PATH: note: ..." lines for a library that could not be loaded or that is not a Java VM
+// library; nothing for a later failure, which the service's line and the VM explain.
+void explain_jvm_failure(std::ostream& out, const settings_record& record,
+                         const start_check_result& result);
+void print_load_diagnosis(std::ostream& out, const load_diagnosis& diagnosis);
+
+nlohmann::ordered_json load_diagnosis_json(const load_diagnosis& diagnosis);
+// The record's JSON document (the fields that record_json gives) with one more field,
+// "jvm": the outcome of the dry run and, when the library could not be loaded, why.
+std::string record_with_jvm_json(const settings_record& record, const start_check_result& result);
