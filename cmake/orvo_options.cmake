@@ -36,8 +36,12 @@ endif()
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     # The hardening Debian builds its packages with: checked string and memory functions
-    # (they need optimisation) and a read-only relocation table, bound at start.
-    add_compile_definitions($<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+    # (they need optimisation, and would hide calls from the sanitizers' own checks) and a
+    # read-only relocation table, bound at start.
+    if(NOT ORVO_SANITIZE AND NOT ORVO_FUZZ)
+        add_compile_definitions(
+            $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+    endif()
     add_link_options(LINKER:-z,relro LINKER:-z,now)
 endif()
 
