@@ -1,7 +1,8 @@
 # What `cmake --install` and CPack put into a release: for Windows a zip with orvo.exe,
 # orvo-check.exe, the example and the documentation; for Linux a tarball with the two
-# programs, a unit file and the documentation. Both carry THIRD-PARTY.txt, the components
-# of others in the programs and their licences.
+# programs, a unit file and the documentation, and a Debian package (see orvo_deb.cmake).
+# The zip and the tarball carry THIRD-PARTY.txt, the components of others in the programs
+# and their licences.
 
 include(GNUInstallDirs)
 
@@ -20,41 +21,45 @@ include(cmake/orvo_third_party.cmake)
 install(FILES ${CMAKE_BINARY_DIR}/THIRD-PARTY.txt DESTINATION ${orvo_readme_dir})
 install(DIRECTORY docs/ DESTINATION ${orvo_doc_dir} FILES_MATCHING PATTERN "*.md")
 
+# The example server's jar, when a JDK is at hand on the build machine.
+find_program(ORVO_HOST_JAVAC javac NO_CMAKE_FIND_ROOT_PATH)
+find_program(ORVO_HOST_JAR jar NO_CMAKE_FIND_ROOT_PATH)
+set(example_dir examples/hello-server)
+set(example_jar ${CMAKE_BINARY_DIR}/example/hello-server.jar)
+if(ORVO_HOST_JAVAC AND ORVO_HOST_JAR)
+    set(example_build ${CMAKE_BINARY_DIR}/example)
+    file(GLOB_RECURSE example_sources CONFIGURE_DEPENDS ${example_dir}/src/*.java)
+    add_custom_command(
+        OUTPUT ${example_jar}
+        COMMAND ${ORVO_HOST_JAVAC} --release 17 -d ${example_build}/classes ${example_sources}
+        COMMAND ${ORVO_HOST_JAR} --create --file ${example_jar} -C ${example_build}/classes .
+        DEPENDS ${example_sources}
+        COMMENT "Building the example server's jar")
+    add_custom_target(orvo_example_jar ALL DEPENDS ${example_jar})
+else()
+    set(example_jar)
+endif()
+
 if(WIN32)
     # The example server, ready to unpack to C:\orvo\hello-server: its sources, its settings
-    # and, when a JDK is at hand on the build machine, its jar.
-    set(example_dir examples/hello-server)
+    # and its jar.
     install(DIRECTORY ${example_dir}/src DESTINATION ${example_dir})
     install(FILES ${example_dir}/settings-windows.xml DESTINATION ${example_dir}
             RENAME settings.xml)
-    find_program(ORVO_HOST_JAVAC javac NO_CMAKE_FIND_ROOT_PATH)
-    find_program(ORVO_HOST_JAR jar NO_CMAKE_FIND_ROOT_PATH)
-    if(ORVO_HOST_JAVAC AND ORVO_HOST_JAR)
-        set(example_build ${CMAKE_BINARY_DIR}/example)
-        file(GLOB_RECURSE example_sources CONFIGURE_DEPENDS ${example_dir}/src/*.java)
-        add_custom_command(
-            OUTPUT ${example_build}/hello-server.jar
-            COMMAND ${ORVO_HOST_JAVAC} --release 17 -d ${example_build}/classes ${example_sources}
-            COMMAND ${ORVO_HOST_JAR} --create --file ${example_build}/hello-server.jar
-                    -C ${example_build}/classes .
-            DEPENDS ${example_sources}
-            COMMENT "Building the example server's jar")
-        add_custom_target(orvo_example_jar ALL DEPENDS ${example_build}/hello-server.jar)
-        install(FILES ${example_build}/hello-server.jar DESTINATION ${example_dir}/lib)
+    if(example_jar)
+        install(FILES ${example_jar} DESTINATION ${example_dir}/lib)
     endif()
     set(CPACK_GENERATOR ZIP)
     set(CPACK_SYSTEM_NAME windows-x64)
 else()
-    install(FILES packaging/orvo.service DESTINATION ${CMAKE_INSTALL_DATADIR}/orvo)
-    install(DIRECTORY examples/hello-server DESTINATION ${CMAKE_INSTALL_DATADIR}/orvo/examples)
-    set(CPACK_GENERATOR TGZ)
+    # The tarball's own files; the Debian package has its unit and example instead.
+    install(FILES packaging/orvo.service DESTINATION ${CMAKE_INSTALL_DATADIR}/orvo
+            COMPONENT tarball)
+    install(DIRECTORY examples/hello-server DESTINATION ${CMAKE_INSTALL_DATADIR}/orvo/examples
+            COMPONENT tarball)
+    include(cmake/orvo_deb.cmake)
+    set(CPACK_GENERATOR TGZ DEB)
     set(CPACK_SYSTEM_NAME linux-x86_64)
 endif()
 
-set(CPACK_PACKAGE_NAME orvo)
-set(CPACK_PACKAGE_VENDOR "orvo")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Runs a Java server as an operating-system service")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME orvo-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 include(CPack)

@@ -14,7 +14,7 @@ test_packages=(
     file clang-14 libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
-    dpkg-dev debian-archive-keyring zip unzip
+    dpkg-dev debian-archive-keyring zip unzip lintian logrotate systemd
     time
 )
 case "${1:-all}" in

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the release package of a build tree with CPack and checks what it holds. For the
+# Builds the release packages of a build tree with CPack and checks what they hold. For the
 # Windows zip it also checks that orvo.exe and orvo-check.exe import nothing beyond the DLLs
 # of Windows itself, so that they run on a machine without any compiler's run-time, and
-# that THIRD-PARTY.txt names the Expat built in and carries its licence word for word.
+# that THIRD-PARTY.txt names the Expat built in and carries its licence word for word. On
+# Linux it checks the Debian package as well (check_deb below).
 # usage: release_package_test.sh BUILD_DIR OBJDUMP|- EXPAT_VERSION EXPAT_LICENSE_FILE|-
 set -u
 build=$1
@@ -31,6 +32,98 @@ top=$(ls -d "$work"/unpacked/*/ | head -n 1)
 
 expect_file() {
     [ -f "$top/$1" ] || fail "the package lacks $1"
+}
+
+# The Debian package: its control fields and files, lintian's verdict, systemd's reading of
+# an instance of the unit, the example instance against the packaged jar and the real JVM,
+# and a rotation by the logrotate file. Installing it is left to a real system.
+check_deb() {
+    local deb root unit field
+    deb=$(ls "$work"/out/orvo_*_amd64.deb 2>/dev/null | head -n 1)
+    [ -n "$deb" ] || { fail "no Debian package made"; return; }
+    echo "Debian package: $(basename "$deb")"
+    [ "$(basename "$deb")" = "orvo_$(dpkg-deb -f "$deb" Version)_amd64.deb" ] ||
+        fail "the package's name does not carry its version"
+    for field in 'Package: orvo' 'Architecture: amd64' 'Depends: .*adduser' \
+        'Depends: .*libc6 ' 'Depends: .*libexpat1 ' 'Depends: .*libstdc\+\+6 ' \
+        'Recommends: .*java-runtime-headless' 'Recommends: .*logrotate'; do
+        dpkg-deb -f "$deb" | grep -Eq "^$field" || fail "control lacks '$field'"
+    done
+    dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | grep -qx /etc/logrotate.d/orvo ||
+        fail "the logrotate file is not a conffile"
+
+    root=$work/deb-root
+    dpkg-deb -x "$deb" "$root"
+    for file in usr/bin/orvo usr/bin/orvo-check lib/systemd/system/orvo@.service \
+        etc/logrotate.d/orvo usr/share/doc/orvo/copyright usr/share/doc/orvo/changelog.Debian.gz \
+        usr/share/doc/orvo/linux.md usr/share/man/man1/orvo.1.gz usr/share/man/man1/orvo-check.1.gz \
+        usr/share/orvo/examples/hello-server/hello.xml \
+        usr/share/orvo/examples/hello-server/lib/hello-server.jar; do
+        [ -f "$root/$file" ] || fail "the Debian package lacks /$file"
+    done
+    [ -d "$root/etc/orvo" ] || fail "the Debian package lacks /etc/orvo"
+    [ ! -e "$root/usr/share/orvo/orvo.service" ] || fail "the tarball's unit is in the Debian package"
+
+    unit=$root/lib/systemd/system/orvo@.service
+    for line in 'Type=notify' 'NotifyAccess=main' 'ExecStart=/usr/bin/orvo /etc/orvo/%i.xml' \
+        'User=orvo' 'StateDirectory=orvo/%i' 'LogsDirectory=orvo/%i' \
+        'WorkingDirectory=/var/lib/orvo/%i' 'KillSignal=SIGTERM' 'Restart=on-failure'; do
+        grep -qxF "$line" "$unit" || fail "orvo@.service lacks $line"
+    done
+    # The JIT writes the code it runs; only the main process handling SIGTERM stops Java.
+    grep -Eq '^(MemoryDenyWriteExecute|KillMode)=' "$unit" && fail "orvo@.service breaks the JVM"
+
+    # Warnings count too: each one left is justified by an override in the package.
+    if lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1; then
+        echo "lintian: no errors or warnings"
+    else
+        fail "lintian: $(cat "$work/lintian.log")"
+    fi
+
+    # systemd reads an instance within the package's tree, with its own units beside it, so
+    # that ExecStart= and the manual pages of Documentation= are looked up there. It warns
+    # about what it ignores and still succeeds: any output is a fault.
+    cp -a /lib/systemd/system/. "$root/lib/systemd/system/"
+    cp "$unit" "$root/lib/systemd/system/orvo@example.service"
+    local verify_out
+    verify_out=$(MANPATH=$root/usr/share/man systemd-analyze --root="$root" verify \
+        "$root/lib/systemd/system/orvo@example.service" 2>&1)
+    [ $? -eq 0 ] && [ -z "$verify_out" ] || fail "systemd-analyze verify: $verify_out"
+
+    # The example instance finds its class and methods in the packaged jar.
+    sed "s|/usr/share/orvo/|$root/usr/share/orvo/|" \
+        "$root/usr/share/orvo/examples/hello-server/hello.xml" >"$work/hello.xml"
+    "$root/usr/bin/orvo-check" --jvm "$work/hello.xml" >"$work/check.log" 2>&1 ||
+        fail "orvo-check --jvm on the example instance: $(cat "$work/check.log")"
+
+    check_rotation "$root/etc/logrotate.d/orvo"
+}
+
+# Rotates two instances' logs with the package's logrotate file, moved to a directory of
+# the test's own, and a stand-in systemctl: each log is renamed, none is created again (the
+# instances do that on SIGUSR1), and the signal is asked for once for all instances.
+check_rotation() {
+    local logs=$work/log-orvo bin=$work/bin instance log
+    mkdir -p "$logs/a" "$logs/b" "$bin" "$work/systemd-running"
+    printf '#!/bin/sh\necho "$*" >>%s\n' "$work/systemctl.calls" >"$bin/systemctl"
+    chmod 755 "$bin/systemctl"
+    sed -e "s|/var/log/orvo/|$logs/|" -e "s|/run/systemd/system|$work/systemd-running|" \
+        -e "s|systemctl |$bin/systemctl |" "$1" >"$work/logrotate.conf"
+    for instance in a b; do
+        for log in stdout stderr; do echo "$instance $log" >"$logs/$instance/$log.log"; done
+    done
+    logrotate -f -s "$work/logrotate.state" "$work/logrotate.conf" >"$work/logrotate.log" 2>&1 ||
+        fail "logrotate: $(cat "$work/logrotate.log")"
+    for instance in a b; do
+        for log in stdout stderr; do
+            [ "$(cat "$logs/$instance/$log.log.1" 2>/dev/null)" = "$instance $log" ] ||
+                fail "logrotate did not rename $instance/$log.log"
+            [ ! -e "$logs/$instance/$log.log" ] || fail "logrotate created $instance/$log.log"
+        done
+    done
+    [ "$(cat "$work/systemctl.calls" 2>/dev/null)" = \
+        "kill --kill-whom=main --signal=USR1 orvo@*.service" ] ||
+        fail "logrotate's signal request: '$(cat "$work/systemctl.calls" 2>/dev/null)'"
 }
 
 if [[ "$package" == *.zip ]]; then
@@ -68,6 +161,7 @@ else
     grep -qs "^Expat $expat_version\$" "$top"/share/doc/*/THIRD-PARTY.txt ||
         fail "THIRD-PARTY.txt missing or without the system's Expat $expat_version"
     grep -q '^Type=notify$' "$top/share/orvo/orvo.service" || fail "unit file is not Type=notify"
+    check_deb
 fi
 
 [ "$failures" -eq 0 ] && echo "release package checks passed"
