@@ -8,7 +8,8 @@ namespace platform {
 
 // One write of `size` bytes, unbuffered and unconverted. Whether it succeeds is not
 // reported; the thread's last error code (errno) is left as it was before the call, so
-// that a diagnostic written about a failure does not hide that failure's code.
+// that a diagnostic written about a failure does not hide that failure's code. Never ends
+// the process (a pipe without reader), and may be called in a signal handler.
 void write_standard_error(const char* data, std::size_t size);
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include <expat.h>
 
 #include "javahost/class_path.h"
+#include "platform/file_status.h"
 #include "settings/exceptions.h"
 #include "settings/settings_reader.h"
 
@@ -23,8 +24,12 @@ struct parser_holder {
 
 void parser_holder::parse_file(const std::string& path) const {
     // A file that cannot be opened only leaves the stream failed: the parser is then
-    // given no data and reports "no element found", as for an empty file.
-    std::ifstream file(path.c_str());
+    // given no data and reports "no element found", as for an empty file. A named pipe
+    // would hold the start until something writes to it; it counts as unreadable.
+    std::ifstream file;
+    if (!platform::opening_waits(path)) {
+        file.open(path.c_str());
+    }
     char buffer[read_chunk];
     while (!file.eof()) {
         file.read(buffer, read_chunk);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "javahost/start_check.h"
+#include "platform/file_status.h"
 #include "settings/load_settings.h"
 #include "tools/check_report.h"
 #include "tools/jvm_report.h"
@@ -43,7 +44,9 @@ bool parse_arguments(int argc, char** argv, arguments& parsed) {
 // The parser reports a file it could not open as a document without elements; say
 // what really happened too.
 void explain_unreadable(const std::string& path) {
-    if (!std::ifstream(path.c_str()).is_open()) {
+    if (platform::opening_waits(path)) {
+        std::cerr << path << ": note: the file is a named pipe, which is not waited on\n";
+    } else if (!std::ifstream(path.c_str()).is_open()) {
         std::cerr << path << ": note: the file cannot be opened for reading\n";
     }
 }

@@ -5,9 +5,20 @@
 #include <cstddef>
 #include <cstring>
 
+#include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace platform {
+
+namespace {
+
+// A datagram blocks while the receiver's queue is full. A service manager that has stopped
+// reading would hold the reporting thread, and the dispatcher behind it, for ever: after
+// this long the report counts as failed.
+constexpr int send_time_limit_seconds = 5;
+
+} // namespace
 
 bool open_notify_socket(const std::string& name, notify_socket& socket) {
     socket.address = sockaddr_un{};
@@ -25,14 +36,49 @@ bool open_notify_socket(const std::string& name, notify_socket& socket) {
     }
     socket.address_length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + bytes);
     socket.descriptor = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    return socket.descriptor >= 0;
+    if (socket.descriptor < 0) {
+        return false;
+    }
+    const timeval limit{send_time_limit_seconds, 0};
+    setsockopt(socket.descriptor, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    return true;
 }
 
-bool send_notify_message(const notify_socket& socket, const std::string& message) {
+std::string notify_address_problem(const notify_socket& socket, const std::string& name) {
+    struct stat status {};
+    if (name[0] != '@') {
+        if (stat(name.c_str(), &status) != 0) {
+            return std::strerror(errno);
+        }
+        if (!S_ISSOCK(status.st_mode)) {
+            return "not a socket";
+        }
+    }
+    // Connecting a datagram socket only checks that a datagram socket is bound there.
+    const int probe = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) {
+        return std::strerror(errno);
+    }
+    const int connected =
+        connect(probe, reinterpret_cast<const sockaddr*>(&socket.address), socket.address_length);
+    const int error = errno;
+    close(probe);
+    if (connected == 0) {
+        return std::string();
+    }
+    if (error == EPROTOTYPE) {
+        return "not a datagram socket";
+    }
+    return error == ECONNREFUSED ? "nothing receives on it" : std::strerror(error);
+}
+
+bool send_notify_message(notify_socket& socket, const std::string& message) {
+    const int flags = MSG_NOSIGNAL | (socket.stalled ? MSG_DONTWAIT : 0);
     for (;;) {
         const ssize_t sent =
-            sendto(socket.descriptor, message.data(), message.size(), MSG_NOSIGNAL,
+            sendto(socket.descriptor, message.data(), message.size(), flags,
                    reinterpret_cast<const sockaddr*>(&socket.address), socket.address_length);
+        socket.stalled = sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
         if (static_cast<std::size_t>(sent) == message.size()) {
             return true;
         }

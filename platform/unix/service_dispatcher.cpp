@@ -22,6 +22,7 @@
 
 #include "platform/last_error.h"
 #include "platform/service_control.h"
+#include "platform/standard_error.h"
 #include "platform/unix/control_requests.h"
 #include "platform/unix/notify_message.h"
 #include "platform/unix/notify_socket.h"
@@ -121,8 +122,21 @@ void run_service_main(service_main_function main, const char* name) {
     write_control_byte(wake_byte);
 }
 
+// A NOTIFY_SOCKET that no report can reach is no service manager: the operator is told
+// why on standard error, where the service manager (or the shell) shows it.
+bool notify_socket_usable(const char* socket_name) {
+    const std::string problem = notify_address_problem(dispatcher.socket, socket_name);
+    if (problem.empty()) {
+        return true;
+    }
+    const std::string line = "error: NOTIFY_SOCKET names \"" + std::string(socket_name) +
+                             "\", which cannot receive status reports: " + problem + ".\r\n";
+    write_standard_error(line.data(), line.size());
+    return false;
+}
+
 bool set_up(const char* socket_name) {
-    if (!open_notify_socket(socket_name, dispatcher.socket)) {
+    if (!open_notify_socket(socket_name, dispatcher.socket) || !notify_socket_usable(socket_name)) {
         set_last_error(error_failed_service_controller_connect);
         return false;
     }

@@ -17,9 +17,17 @@ int descriptor_of(standard_stream stream) {
 
 file_handle open_log_file(const std::string& path) {
     // O_APPEND keeps every write at the end, however many threads write at once. The
-    // descriptor itself is not inherited; its copy as descriptor 1 or 2 is.
-    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    return file < 0 ? invalid_file_handle : file;
+    // descriptor itself is not inherited; its copy as descriptor 1 or 2 is. O_NONBLOCK keeps
+    // the open from waiting for a reader of a named pipe, which would hold the start for
+    // ever: such a log cannot be opened. Writes then block again, so that nothing written
+    // is dropped because a reader is slow.
+    const int file =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (file < 0) {
+        return invalid_file_handle;
+    }
+    fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK);
+    return file;
 }
 
 void move_to_end(file_handle file) {
