@@ -50,6 +50,23 @@ void report_not_attached() {
     write_message("couldn't attach thread to JavaVM.");
 }
 
+void report_vm_exited(int status) {
+    std::ostringstream line;
+    line << "error: the Java VM exited with status " << status << "."
+         << "\r\n";
+    write_diagnostic(line);
+}
+
+void report_vm_not_created_quietly() {
+    static const char line[] = "error: couldn't create JavaVM.\r\n";
+    platform::write_standard_error(line, sizeof line - 1);
+}
+
+void report_vm_aborted() {
+    static const char line[] = "error: the Java VM aborted.\r\n";
+    platform::write_standard_error(line, sizeof line - 1);
+}
+
 void report_no_parameters(const std::string& method) {
     std::ostringstream line;
     line << "error: couldn't create parameters for method \"" << method << "\"."

@@ -19,3 +19,9 @@ void report_class_not_found(const std::string& class_name); // class "..." not f
 void report_method_not_found(const std::string& method);    // method "..." not found.
 void report_not_attached();                                 // couldn't attach to JavaVM.
 void report_no_parameters(const std::string& method);       // parameters of "..." not made
+void report_vm_exited(int status);                          // the Java VM exited with status N.
+
+// Lines written where nothing may be allocated (a signal handler of the Java VM): fixed
+// bytes, one write.
+void report_vm_not_created_quietly(); // couldn't create JavaVM.
+void report_vm_aborted();             // the Java VM aborted.

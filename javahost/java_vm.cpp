@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "javahost/diagnostic.h"
+#include "javahost/vm_end_hooks.h"
 #include "platform/control_signals.h"
 #include "platform/path_list.h"
 
@@ -32,16 +33,20 @@ char* text_for_jvm(std::string& option, std::list<std::string>& translated) {
 }
 
 // One option per entry, pointing into the entries themselves (or their translations): the
-// VM copies what it keeps while it is being created, and both outlive the call.
+// VM copies what it keeps while it is being created, and both outlive the call. The hooks
+// through which the VM tells the host that it ends the process come last, after every
+// configured option.
 std::vector<JavaVMOption> make_options(std::list<std::string>& options,
                                        std::list<std::string>& translated) {
-    std::vector<JavaVMOption> array(options.size());
-    auto entry = array.begin();
+    std::vector<JavaVMOption> array;
+    array.reserve(options.size() + 2);
     for (std::string& option : options) {
-        entry->optionString = text_for_jvm(option, translated);
-        entry->extraInfo = nullptr;
-        ++entry;
+        array.push_back({text_for_jvm(option, translated), nullptr});
     }
+    static char exit_option[] = "exit";
+    static char abort_option[] = "abort";
+    array.push_back({exit_option, reinterpret_cast<void*>(vm_exit_hook)});
+    array.push_back({abort_option, reinterpret_cast<void*>(vm_abort_hook)});
     return array;
 }
 
@@ -91,5 +96,6 @@ int create_java_vm(settings_record& record) {
         release_library();
         return create_vm_failed;
     }
+    note_vm_created();
     return create_ok;
 }

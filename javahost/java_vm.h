@@ -27,6 +27,7 @@ extern settings_record* host_settings;
 // `record.options`, in their order, unknown options refused. Keeps the address of
 // `record` in host_settings. On failure writes one diagnostic line, releases the library
 // if it was loaded, and returns the failure's create_result. Runs once per process:
-// a process can create only one Java VM. Handlers that the process installed for its
+// a process can create only one Java VM. The VM is also given the "exit" and "abort"
+// hooks of vm_end.h, after the configured options. Handlers that the process installed for its
 // stop signals are kept across the creation.
 int create_java_vm(settings_record& record);

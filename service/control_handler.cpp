@@ -1,16 +1,54 @@
 #include "service/control_handler.h"
 
+#include <atomic>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 #include "platform/service_control.h"
 #include "service/report_status.h"
 #include "service/stop_path.h"
 
+namespace {
+
+std::atomic<bool> stop_begun{false};
+std::mutex stop_thread_lock;
+std::thread stop_thread;
+
+// The stop path runs on a thread of its own: the service control manager gives a handler
+// only so long to return, and a stop method, or a Java program that ends the process
+// from inside it, must not hold the manager's call. If no thread can be made, the
+// handler's own thread has to do.
+void start_stop_path() {
+    std::unique_lock<std::mutex> hold(stop_thread_lock);
+    try {
+        stop_thread = std::thread(run_stop_path);
+    } catch (const std::system_error&) {
+        hold.unlock();
+        run_stop_path();
+    }
+}
+
+} // namespace
+
 void control_handler(std::uint32_t control) {
     if (control == platform::service_control_stop ||
         control == platform::service_control_shutdown) {
-        report_status(platform::service_stop_pending, 0, 1, 5000);
-        run_stop_path();
+        // A failed report has run the stop path already. A second request finds it under
+        // way: it runs once.
+        const bool reported = report_status(platform::service_stop_pending, 0, 1, 5000);
+        if (!stop_begun.exchange(true) && reported) {
+            start_stop_path();
+        }
         return;
     }
     // The service has no paused state: pause and continue change nothing.
     report_status(0, 0, 0, 0);
+}
+
+void join_stop_path() {
+    std::lock_guard<std::mutex> hold(stop_thread_lock);
+    if (stop_thread.joinable()) {
+        stop_thread.join();
+    }
 }

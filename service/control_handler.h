@@ -3,5 +3,10 @@
 #include <cstdint>
 
 // Handles one control request, on the dispatcher's thread: stop and shutdown report stop
-// pending and run the stop path; any other request has the current state reported again.
+// pending and start the stop path on a thread of its own; any other request has the
+// current state reported again.
 void control_handler(std::uint32_t control);
+
+// Waits for the stop path's thread, once it has set stop_event, so that nothing of it is
+// left running when the process ends.
+void join_stop_path();

@@ -15,3 +15,7 @@ constexpr std::uint32_t exit_settings_not_loaded = 1610;
 // The start failed and nothing on the way left an error code (ERROR_FUNCTION_FAILED): a
 // failed start must never be reported with exit code 0, which means a normal stop.
 constexpr std::uint32_t exit_start_failed = 1627;
+
+// The Java program ended the process with a non-zero status, which the service-specific
+// exit code carries (ERROR_SERVICE_SPECIFIC_ERROR).
+constexpr std::uint32_t exit_java_status = 1066;

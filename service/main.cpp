@@ -7,6 +7,7 @@
 #include "platform/process_exit.h"
 #include "platform/service_control.h"
 #include "service/save_arguments.h"
+#include "service/service_end.h"
 #include "service/service_globals.h"
 #include "service/service_main.h"
 
@@ -18,8 +19,10 @@ int main(int argc, char** argv) {
         {nullptr, nullptr},
     };
     save_arguments(argc, argv);
+    install_vm_end_handlers();
     if (platform::start_service_dispatcher(table)) {
-        return 0;
+        // Under systemd the service's result is the process's exit status.
+        return static_cast<int>(process_status_at_end());
     }
     // Read before printing, which may change it.
     const std::uint32_t error = platform::last_error();

@@ -12,10 +12,8 @@ constexpr std::uint32_t controls_when_started = platform::service_accept_stop |
                                                 platform::service_accept_pause_continue |
                                                 platform::service_accept_shutdown;
 
-} // namespace
-
-bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32_t check_point,
-                   std::uint32_t wait_hint) {
+platform::service_status make_status(std::uint32_t new_state, std::uint32_t exit_code,
+                                     std::uint32_t check_point, std::uint32_t wait_hint) {
     platform::service_status status{};
     status.service_type = platform::service_win32_own_process;
     if (new_state != 0) {
@@ -30,7 +28,15 @@ bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32
     status.service_specific_exit_code = 0;
     status.check_point = check_point;
     status.wait_hint = wait_hint;
-    if (platform::set_service_status(status_handle, status)) {
+    return status;
+}
+
+} // namespace
+
+bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32_t check_point,
+                   std::uint32_t wait_hint) {
+    if (platform::set_service_status(status_handle,
+                                     make_status(new_state, exit_code, check_point, wait_hint))) {
         return true;
     }
     // The service cannot tell the manager where it stands: bring it down. The failed
@@ -40,4 +46,10 @@ bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32
     run_stop_path();
     platform::set_last_error(error);
     return false;
+}
+
+bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific) {
+    platform::service_status status = make_status(platform::service_stopped, exit_code, 0, 0);
+    status.service_specific_exit_code = specific;
+    return status_handle != nullptr && platform::set_service_status(status_handle, status);
 }

@@ -7,3 +7,7 @@
 // last-error code is that of the failed report.
 bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32_t check_point,
                    std::uint32_t wait_hint);
+
+// Reports stopped with these exit codes for a service that ends at once, from any thread:
+// whatever happens, nothing else runs (no stop path). False when it could not be sent.
+bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific);

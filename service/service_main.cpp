@@ -7,6 +7,7 @@
 #include "service/exit_codes.h"
 #include "service/report_status.h"
 #include "service/save_arguments.h"
+#include "service/service_end.h"
 #include "service/service_globals.h"
 #include "service/start_service_work.h"
 #include "service/stop_path.h"
@@ -37,10 +38,14 @@ void service_main(std::uint32_t /*argc*/, char** /*argv*/) {
 }
 
 void cleanup_service(std::uint32_t exit_code) {
+    join_stop_path();
     close_stop_event();
     // Freed before stopped is reported: the Windows dispatcher may return at that report,
     // and the process may end while this thread is still here.
     free_saved_arguments();
+    if (!claim_ordinary_end(exit_code)) {
+        wait_for_process_end(); // stopped has been reported another way
+    }
     if (status_handle != nullptr) {
         report_status(platform::service_stopped, exit_code, 0, 0);
     }

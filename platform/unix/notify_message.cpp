@@ -22,7 +22,10 @@ std::string status_text(const service_status& status) {
         break;
     case service_stopped:
         text << "Stopped";
-        if (status.win32_exit_code != 0) {
+        if (status.service_specific_exit_code != 0) {
+            text << " (exit code " << status.win32_exit_code << ", service-specific exit code "
+                 << status.service_specific_exit_code << ")";
+        } else if (status.win32_exit_code != 0) {
             text << " (exit code " << status.win32_exit_code << ")";
         }
         break;
@@ -45,8 +48,13 @@ std::string notify_message(const service_status& status) {
             << "X_ORVO_CONTROLS=" << status.controls_accepted << '\n'
             << "X_ORVO_EXIT_CODE=" << status.win32_exit_code << '\n'
             << "X_ORVO_CHECKPOINT=" << status.check_point << '\n'
-            << "X_ORVO_WAIT_HINT=" << status.wait_hint << '\n'
-            << "STATUS=" << status_text(status);
+            << "X_ORVO_WAIT_HINT=" << status.wait_hint << '\n';
+    // Only a service that ends with a code of its own (the Java program's exit status)
+    // has one; every other report stays as it was.
+    if (status.service_specific_exit_code != 0) {
+        message << "X_ORVO_SERVICE_EXIT_CODE=" << status.service_specific_exit_code << '\n';
+    }
+    message << "STATUS=" << status_text(status);
     if (is_pending(status.current_state) && status.wait_hint != 0) {
         // systemd counts microseconds, the wait hint milliseconds.
         message << "\nEXTEND_TIMEOUT_USEC=" << std::uint64_t{status.wait_hint} * 1000;

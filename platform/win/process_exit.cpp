@@ -5,8 +5,21 @@
 
 namespace platform {
 
+// TerminateProcess, not ExitProcess: the process may end while other threads are anywhere
+// (the Java VM half created, a stop method running), and ExitProcess would then run every
+// DLL's detach code after those threads vanished, where a lock one of them held can hang
+// it. Nothing is lost: every log write has gone to its file already.
 void exit_process(std::uint32_t code) {
-    ExitProcess(code);
+    TerminateProcess(GetCurrentProcess(), code);
+    ExitProcess(code); // only if the process could not be terminated
+}
+
+std::uint32_t status_after_service(std::uint32_t, std::uint32_t) {
+    return 0;
+}
+
+std::uint32_t status_for_sudden_end(std::uint32_t exit_code, std::uint32_t specific) {
+    return exit_code == ERROR_SERVICE_SPECIFIC_ERROR ? specific : exit_code;
 }
 
 } // namespace platform

@@ -3,7 +3,13 @@
 // for (on Windows under Wine, where no real Java VM exists).
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <unistd.h>
+#endif
+
 #include <cerrno>
+#include <cstdio>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -11,6 +17,7 @@
 #include <vector>
 
 #include "captured_stderr.h"
+#include "javahost/diagnostic.h"
 #include "javahost/java_vm.h"
 #include "javahost/server.h"
 #include "platform/dynamic_library.h"
@@ -162,8 +169,13 @@ TEST_F(StandinHost, PassesTheOptionsInOrder) {
     config.options = {"-Xmx64m", "", "-Dx=\xC3\xA9 y"};
     EXPECT_EQ(captured([this] { created = create_java_vm(config); }), "");
     ASSERT_EQ(created, create_ok);
-    const lines expected = {"JNI_CreateJavaVM version=00010006 options=3 ignoreUnrecognized=0",
-                            "  option -Xmx64m", "  option ", "  option -Dx=\xC3\xA9 y"};
+    // The hooks through which the VM tells of its own end come after the configured ones.
+    const lines expected = {"JNI_CreateJavaVM version=00010006 options=5 ignoreUnrecognized=0",
+                            "  option -Xmx64m",
+                            "  option ",
+                            "  option -Dx=\xC3\xA9 y",
+                            "  option exit",
+                            "  option abort"};
     EXPECT_EQ(calls(), expected);
     EXPECT_EQ(host_settings, &config);
     java_vm->DestroyJavaVM();
@@ -173,7 +185,8 @@ TEST_F(StandinHost, PassesTheOptionsInOrder) {
 TEST_F(StandinHost, EmptyOptionListGivesNoOptions) {
     EXPECT_EQ(captured([this] { created = create_java_vm(config); }), "");
     ASSERT_EQ(created, create_ok);
-    EXPECT_EQ(calls(), lines{"JNI_CreateJavaVM version=00010006 options=0 ignoreUnrecognized=0"});
+    EXPECT_EQ(calls(), (lines{"JNI_CreateJavaVM version=00010006 options=2 ignoreUnrecognized=0",
+                              "  option exit", "  option abort"}));
     EXPECT_NE(java_vm, nullptr);
     EXPECT_NE(jvm_library, nullptr);
     java_vm->DestroyJavaVM();
@@ -235,6 +248,32 @@ TEST_F(StandinHost, LibraryErrorsNameTheCause) {
 #endif
 }
 
+#ifndef _WIN32
+// A stderr log that is a pipe whose reader has gone: the line is lost, and the SIGPIPE of
+// the write must not end the process before it reports why it stops.
+TEST_F(StandinHost, ALineToAPipeWithoutReaderDoesNotEndTheProcess) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    struct sigaction default_action {};
+    struct sigaction previous {};
+    default_action.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &default_action, &previous);
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    dup2(ends[1], STDERR_FILENO);
+    close(ends[1]);
+    report_vm_aborted(); // the line written from the Java VM's signal handler
+    report_class_not_found("a/B");
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    sigset_t pending;
+    sigpending(&pending);
+    EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);
+    sigaction(SIGPIPE, &previous, nullptr);
+}
+#endif
+
 // A diagnostic line that cannot be written must not replace the failure's own error code,
 // which the service reports as its exit code.
 TEST_F(StandinHost, LostDiagnosticLineKeepsTheFailuresErrorCode) {
@@ -259,7 +298,8 @@ TEST_F(StandinHost, LoadsTheLibraryByNameFromTheProgramsDirectory) {
     config.dll_path = "standin_jvm.dll";
     EXPECT_EQ(captured([this] { created = create_java_vm(config); }), "");
     ASSERT_EQ(created, create_ok);
-    EXPECT_EQ(calls(), lines{"JNI_CreateJavaVM version=00010006 options=0 ignoreUnrecognized=0"});
+    EXPECT_EQ(calls(), (lines{"JNI_CreateJavaVM version=00010006 options=2 ignoreUnrecognized=0",
+                              "  option exit", "  option abort"}));
     java_vm->DestroyJavaVM();
     platform::free_library(jvm_library);
 }

@@ -30,6 +30,16 @@ TEST(notify_message, each_state_adds_its_own_systemd_key) {
               "X_ORVO_WAIT_HINT=0\nSTATUS=Stopped (exit code 1610)\nEXIT_STATUS=1610");
 }
 
+TEST(notify_message, a_service_specific_exit_code_is_carried_only_where_there_is_one) {
+    platform::service_status stopped = status(1, 7, 1066, 0, 0);
+    stopped.service_specific_exit_code = 4294967295u; // System.exit(-1)
+    EXPECT_EQ(platform::notify_message(stopped),
+              "X_ORVO_STATE=1\nX_ORVO_CONTROLS=7\nX_ORVO_EXIT_CODE=1066\nX_ORVO_CHECKPOINT=0\n"
+              "X_ORVO_WAIT_HINT=0\nX_ORVO_SERVICE_EXIT_CODE=4294967295\n"
+              "STATUS=Stopped (exit code 1066, service-specific exit code 4294967295)\n"
+              "EXIT_STATUS=1066");
+}
+
 TEST(notify_message, a_pending_state_without_wait_hint_does_not_extend_the_time_out) {
     // An interrogate request while start is pending re-reports it with hint 0.
     const std::string message = platform::notify_message(status(2, 7, 0, 0, 0));

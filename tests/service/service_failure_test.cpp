@@ -35,13 +35,30 @@ TEST_F(service_failure, run_outside_a_service_manager_it_prints_the_error_and_en
     EXPECT_EQ(console_out(), "Error: StartServiceCtrlDispatcher");
 }
 
+TEST_F(service_failure, a_notify_socket_that_cannot_receive_reports_is_no_service_manager) {
+    write_file(folder / "plain-file", "");
+    const std::string cases[][2] = {{folder / "missing.sock", "No such file or directory"},
+                                    {folder / "plain-file", "not a socket"},
+                                    {"@orvo-test-nobody-listens", "nothing receives on it"}};
+    for (const auto& [address, reason] : cases) {
+        service_process service({folder / "settings.xml"}, address, folder / "console.out",
+                                folder / "console.err");
+        EXPECT_EQ(service.wait(), 1063 & 0xff) << address;
+        EXPECT_EQ(console_out(), "Error: StartServiceCtrlDispatcher");
+        EXPECT_EQ(console_err(), "error: NOTIFY_SOCKET names \"" + address +
+                                     "\", which cannot receive status reports: " + reason +
+                                     ".\r\n");
+    }
+}
+
 TEST_F(service_failure, a_java_vm_library_that_cannot_be_loaded_stops_the_service) {
     service_settings settings = default_settings();
     settings.dll_path = folder / "no-such-libjvm.so";
     auto service = start(settings);
     const long exit_code = expect_failed_start(listener);
     EXPECT_NE(exit_code, 0);
-    EXPECT_EQ(service->wait(), 0);
+    // systemd takes a service's result from its exit status alone: never 0 after a failure.
+    EXPECT_EQ(service->wait(), 69);
     EXPECT_EQ(read_file(stderr_log()), "error: couldn't load jvm.dll.\r\n");
 }
 
@@ -50,7 +67,7 @@ TEST_F(service_failure, a_java_vm_that_refuses_to_start_stops_the_service_with_1
     settings.options.push_back("-XX:+NoSuchOptionAnywhere");
     auto service = start(settings);
     EXPECT_EQ(expect_failed_start(listener), 1627);
-    EXPECT_EQ(service->wait(), 0);
+    EXPECT_EQ(service->wait(), 69);
     EXPECT_TRUE(contains(read_file(stderr_log()), "error: couldn't create JavaVM.\r\n"));
 }
 
@@ -62,7 +79,7 @@ TEST_F(service_failure, settings_that_cannot_be_loaded_stop_the_service_with_161
         }
         auto service = start_with({folder / "settings.xml"});
         EXPECT_EQ(expect_failed_start(listener), 1610);
-        EXPECT_EQ(service->wait(), 0);
+        EXPECT_EQ(service->wait(), 78);
         // The reason goes to the standard error the service was started with (the journal
         // under systemd), and points to the checking tool.
         const std::string said = console_err();
@@ -77,10 +94,16 @@ TEST_F(service_failure, settings_that_cannot_be_loaded_stop_the_service_with_161
     EXPECT_FALSE(fs::exists(stderr_log()));
 }
 
+TEST_F(service_failure, a_settings_file_that_is_a_named_pipe_is_not_waited_on) {
+    auto service = start_with({make_pipe("settings.fifo")});
+    EXPECT_EQ(expect_failed_start(listener), 1610);
+    EXPECT_EQ(service->wait(), 78);
+}
+
 TEST_F(service_failure, a_command_line_without_settings_path_stops_the_service_with_160) {
     auto service = start_with({});
     EXPECT_EQ(expect_failed_start(listener), 160);
-    EXPECT_EQ(service->wait(), 0);
+    EXPECT_EQ(service->wait(), 64);
     EXPECT_TRUE(contains(console_err(), "error: no settings file")) << console_err();
 }
 

@@ -44,5 +44,14 @@ TEST_F(service_logs, output_to_a_log_that_cannot_be_opened_is_lost_not_misdirect
     EXPECT_EQ(console_out(), "");
 }
 
+TEST_F(service_logs, a_log_that_is_a_named_pipe_without_reader_is_not_waited_on) {
+    service_settings settings = default_settings();
+    settings.stderr_log = make_pipe("err.fifo");
+    auto service = start(settings);
+    expect_running();
+    EXPECT_EQ(descriptor_target(service->pid(), 2), "/dev/null");
+    expect_stop_on(*service, SIGTERM);
+}
+
 } // namespace
 } // namespace orvo_test

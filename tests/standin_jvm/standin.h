@@ -8,6 +8,13 @@
 //   -Dstandin.throws=a/B.name         that method throws when called
 //   -Dstandin.fail=FUNCTION           that function fails (JNI_CreateJavaVM,
 //                                     AttachCurrentThread, NewObjectArray, NewString)
+//   -Dstandin.end=MOMENT:exit:STATUS  the VM ends the process with STATUS, through the
+//   -Dstandin.end=MOMENT:abort        "exit" or "abort" hook it was given, as a real one
+//                                     does: on a thread of its own for an exit while the
+//                                     caller waits, on the caller's thread for an abort.
+//                                     MOMENT: create (inside JNI_CreateJavaVM), a method
+//                                     "class.name" (when it is called), or, on Windows,
+//                                     event=NAME (once the named event is set)
 // Other options are accepted and ignored, except unknown "-Dstandin." keys, which make the
 // creation fail as a real VM fails on an unknown option.
 //
@@ -42,6 +49,13 @@ struct object {
     std::vector<object*> elements; // an array's elements
 };
 
+// How and when the VM ends the process by itself.
+struct end_plan {
+    std::string moment; // "create", "class.name", or "event=NAME"
+    bool abort = false;
+    jint status = 0;
+};
+
 struct vm_state {
     bool created = false;
     std::vector<std::string> classes;
@@ -51,7 +65,26 @@ struct vm_state {
     std::vector<std::unique_ptr<object>> objects;
     std::string pending; // the pending exception's class, empty when none
     std::set<std::thread::id> attached;
+    std::vector<end_plan> ends;
 };
+
+// The hooks the host handed over ("exit" and "abort" options), kept across a failed
+// creation since a real VM calls them then too.
+struct vm_hooks {
+    void(JNICALL* exit)(jint) = nullptr;
+    void(JNICALL* abort)() = nullptr;
+};
+vm_hooks& hooks();
+
+// Reads one "-Dstandin.end=" value; false when it is malformed.
+bool add_end(vm_state& vm, const std::string& value);
+// The plan for `moment`, if there is one.
+const end_plan* end_at(const vm_state& vm, const std::string& moment);
+// Ends the process as the plan says. Call without the state lock: the host's hooks and
+// the end of the process must find it free.
+[[noreturn]] void carry_out(end_plan plan, bool created);
+// Starts a thread that waits for each event plan's event.
+void watch_end_events(const vm_state& vm);
 
 // The one VM and the lock that every entry point holds while it works on it.
 vm_state& state();

@@ -170,7 +170,7 @@ void JNICALL set_object_array_element(JNIEnv*, jobjectArray array, jsize index, 
 }
 
 void JNICALL call_static_void_method_v(JNIEnv*, jclass server, jmethodID id, va_list arguments) {
-    std::lock_guard<std::mutex> hold(state_lock());
+    std::unique_lock<std::mutex> hold(state_lock());
     vm_state& vm = state();
     check_attached(vm, "CallStaticVoidMethodV");
     const auto* method = reinterpret_cast<const method_entry*>(id);
@@ -182,6 +182,11 @@ void JNICALL call_static_void_method_v(JNIEnv*, jclass server, jmethodID id, va_
     record(line);
     if (method->throws) {
         vm.pending = "java/lang/RuntimeException";
+    }
+    if (const end_plan* plan = end_at(vm, method->class_name + "." + method->name)) {
+        const end_plan ending = *plan;
+        hold.unlock();
+        carry_out(ending, true);
     }
 }
 

@@ -48,6 +48,8 @@ bool configure(vm_state& vm, const std::string& option) {
         vm.throwing.push_back(value);
     } else if (key == "fail") {
         vm.failing.push_back(value);
+    } else if (key == "end") {
+        return add_end(vm, value);
     } else {
         return false;
     }
@@ -62,11 +64,22 @@ void mark_throwing(vm_state& vm) {
     }
 }
 
+// The hooks come as options of their own, their function in extraInfo.
+void take_hook(const JavaVMOption& option) {
+    const std::string name = option.optionString;
+    if (name == "exit") {
+        hooks().exit = reinterpret_cast<void(JNICALL*)(jint)>(option.extraInfo);
+    } else if (name == "abort") {
+        hooks().abort = reinterpret_cast<void(JNICALL*)()>(option.extraInfo);
+    }
+}
+
 bool read_options(vm_state& vm, const JavaVMInitArgs& arguments) {
     bool known = true;
     for (jint i = 0; i < arguments.nOptions; ++i) {
         const std::string option = arguments.options[i].optionString;
         record("  option " + option);
+        take_hook(arguments.options[i]);
         known = configure(vm, option) && known;
     }
     mark_throwing(vm);
@@ -147,6 +160,7 @@ jint create(vm_state& vm, JavaVM** created, void** env, const JavaVMInitArgs& ar
     vm.created = true;
     vm.attached.insert(std::this_thread::get_id());
     *env = jni_env();
+    watch_end_events(vm);
     return JNI_OK;
 }
 
@@ -182,9 +196,19 @@ JavaVM* java_vm() {
 } // namespace standin
 
 STANDIN_EXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments) {
-    std::lock_guard<std::mutex> hold(standin::state_lock());
-    return standin::create(standin::state(), vm, env,
-                           *static_cast<const JavaVMInitArgs*>(arguments));
+    standin::end_plan ending;
+    jint result;
+    {
+        std::lock_guard<std::mutex> hold(standin::state_lock());
+        result = standin::create(standin::state(), vm, env,
+                                 *static_cast<const JavaVMInitArgs*>(arguments));
+        const standin::end_plan* plan = standin::end_at(standin::state(), "create");
+        if (plan == nullptr) {
+            return result;
+        }
+        ending = *plan;
+    }
+    standin::carry_out(ending, false);
 }
 
 // The record so far, one call a line; valid until the next call into the stand-in.

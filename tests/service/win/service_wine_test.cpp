@@ -63,8 +63,9 @@ class registered_service {
     }
     ~registered_service() {
         SERVICE_STATUS status{};
-        if (query().dwCurrentState != SERVICE_STOPPED) {
-            ControlService(service_, SERVICE_CONTROL_STOP, &status);
+        // A service whose process has gone without a stopped report takes no request.
+        if (query().dwCurrentState != SERVICE_STOPPED &&
+            ControlService(service_, SERVICE_CONTROL_STOP, &status)) {
             wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
         }
         DeleteService(service_);
@@ -83,6 +84,14 @@ class registered_service {
         SERVICE_STATUS status{};
         QueryServiceStatus(service_, &status);
         return status;
+    }
+    // The service's process; 0 when it has none.
+    DWORD process_id() const {
+        SERVICE_STATUS_PROCESS status{};
+        DWORD needed = 0;
+        QueryServiceStatusEx(service_, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                             sizeof status, &needed);
+        return status.dwProcessId;
     }
     bool control(DWORD code, SERVICE_STATUS& status) {
         return ControlService(service_, code, &status) != FALSE;
@@ -154,6 +163,10 @@ DWORD run_program(std::string command, const std::string& directory, const std::
 
 bool is_starting(DWORD state) {
     return state == SERVICE_START_PENDING || state == SERVICE_STOPPED;
+}
+
+bool is_start_pending(DWORD state) {
+    return state == SERVICE_START_PENDING;
 }
 
 bool has_state(const std::vector<SERVICE_STATUS>& seen, DWORD state) {
@@ -291,6 +304,91 @@ TEST_F(service_wine, settings_that_cannot_be_loaded_stop_the_service_with_1610) 
     ASSERT_EQ(seen.back().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(seen.back().dwWin32ExitCode, 1610u);
     EXPECT_FALSE(has_state(seen, SERVICE_RUNNING));
+}
+
+// The Java VM ends the process itself, through the hooks it was given: while it is
+// created, in the start or stop method, on a thread of its own while the service runs.
+constexpr DWORD failed_creation = 0xffffffff;
+
+struct vm_end {
+    const char* end;        // the stand-in's -Dstandin.end= value
+    bool stop_once_running; // a stop request once running
+    bool reaches_running;
+    DWORD exit_code; // failed_creation: the code of a refused creation, never 0
+    DWORD specific;
+    const char* line;
+};
+
+const vm_end vm_ends[] = {
+    {"create:abort", false, false, failed_creation, 0, "error: couldn't create JavaVM.\r\n"},
+    {"create:exit:1", false, false, failed_creation, 0, "error: couldn't create JavaVM.\r\n"},
+    {"orvotest/Probe.start:exit:3", false, false, 1066, 3,
+     "error: the Java VM exited with status 3.\r\n"},
+    {"orvotest/Probe.start:exit:0", false, false, 0, 0,
+     "error: the Java VM exited with status 0.\r\n"},
+    {"orvotest/Probe.stop:exit:-1", true, true, 1066, 4294967295u,
+     "error: the Java VM exited with status -1.\r\n"},
+    {"event=orvo-test-end:exit:7", false, true, 1066, 7,
+     "error: the Java VM exited with status 7.\r\n"},
+};
+
+TEST_F(service_wine, the_java_vm_ending_the_process_is_reported_once) {
+    for (const vm_end& end : vm_ends) {
+        SCOPED_TRACE(end.end);
+        std::vector<std::string> options = standin_options(true);
+        options.push_back(std::string("-Dstandin.end=") + end.end);
+        write_file(folder / "err.log", "");
+        write_settings(folder / "settings.xml", in_folder("out.log"), in_folder("err.log"),
+                       windows_path(ORVO_RECORDING_JVM), options);
+        registered_service service(command_line());
+        ASSERT_TRUE(service.start());
+        std::vector<SERVICE_STATUS> seen = service.wait_while(is_start_pending);
+        if (seen.back().dwCurrentState == SERVICE_RUNNING) {
+            SERVICE_STATUS answer{};
+            if (end.stop_once_running) {
+                service.control(SERVICE_CONTROL_STOP, answer);
+            } else if (const HANDLE event =
+                           OpenEventA(EVENT_MODIFY_STATE, FALSE, "orvo-test-end")) {
+                SetEvent(event);
+                CloseHandle(event);
+            }
+            const std::vector<SERVICE_STATUS> rest =
+                service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
+            seen.insert(seen.end(), rest.begin(), rest.end());
+        }
+        const SERVICE_STATUS& stopped = seen.back();
+        ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+        EXPECT_EQ(has_state(seen, SERVICE_RUNNING), end.reaches_running);
+        if (end.exit_code == failed_creation) {
+            EXPECT_NE(stopped.dwWin32ExitCode, 0u);
+        } else {
+            EXPECT_EQ(stopped.dwWin32ExitCode, end.exit_code);
+        }
+        EXPECT_EQ(stopped.dwServiceSpecificExitCode, end.specific);
+        EXPECT_EQ(read_file(folder / "err.log"), end.line);
+    }
+}
+
+TEST_F(service_wine, a_crash_of_the_java_vm_says_so_and_reports_nothing_more) {
+    std::vector<std::string> options = standin_options(true);
+    options.push_back("-Dstandin.end=event=orvo-test-crash:abort");
+    write_settings(folder / "settings.xml", in_folder("out.log"), in_folder("err.log"),
+                   windows_path(ORVO_RECORDING_JVM), options);
+    registered_service service(command_line());
+    ASSERT_TRUE(service.start());
+    ASSERT_EQ(service.wait_while(is_starting).back().dwCurrentState,
+              static_cast<DWORD>(SERVICE_RUNNING));
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, service.process_id());
+    ASSERT_NE(process, nullptr);
+    const HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, "orvo-test-crash");
+    ASSERT_NE(event, nullptr);
+    SetEvent(event);
+    CloseHandle(event);
+    EXPECT_EQ(WaitForSingleObject(process, guard_milliseconds), WAIT_OBJECT_0);
+    CloseHandle(process);
+    // No stopped report: the service control manager sees a process that ended on its own.
+    EXPECT_NE(service.query().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(read_file(folder / "err.log"), "error: the Java VM aborted.\r\n");
 }
 
 TEST_F(service_wine, run_directly_it_prints_the_error_and_ends_with_1063) {

@@ -3,6 +3,7 @@ package orvotest;
 import java.io.BufferedReader;
 import java.io.FileReader;
 import java.io.IOException;
+import java.lang.reflect.Field;
 
 // The server class of the service tests. It says on both streams what is called with
 // which parameters, and registers a shutdown hook, which the Java VM runs while it is
@@ -10,34 +11,89 @@ import java.io.IOException;
 //
 // Parameters of the form "start-waits-for:PATH" or "stop-waits-for:PATH" make the start
 // or stop method wait until a line can be read from PATH (a named pipe the test writes).
+// "exit-in-start:N", "halt-in-start:N", "exit-in-stop:N" and "halt-in-stop:N" end the
+// Java VM with System.exit(N) or Runtime.halt(N) in that method; "exit-when:PATH:N" does
+// it on a thread of its own once a line can be read from PATH; "crash-in-start" makes the
+// VM crash.
 public final class Probe {
     private static String[] parameters = new String[0];
 
     private Probe() {}
 
-    public static void start(String[] args) throws IOException {
+    public static void start(String[] args) throws Exception {
         parameters = args;
         System.out.println("start " + String.join(",", args));
         System.err.println("start on stderr");
         Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("shutdown hook")));
         waitFor("start-waits-for:");
+        endIfAsked("-in-start:");
+        exitLater();
+        for (String parameter : parameters) {
+            if (parameter.equals("crash-in-start")) {
+                crash();
+            }
+        }
         System.out.println("started");
     }
 
     public static void stop() throws IOException {
         System.out.println("stop " + String.join(",", parameters));
         waitFor("stop-waits-for:");
+        endIfAsked("-in-stop:");
         System.out.println("stopped");
     }
 
     private static void waitFor(String prefix) throws IOException {
         for (String parameter : parameters) {
             if (parameter.startsWith(prefix)) {
-                String path = parameter.substring(prefix.length());
-                try (BufferedReader reader = new BufferedReader(new FileReader(path))) {
-                    reader.readLine();
-                }
+                readLine(parameter.substring(prefix.length()));
             }
         }
+    }
+
+    private static void readLine(String path) throws IOException {
+        try (BufferedReader reader = new BufferedReader(new FileReader(path))) {
+            reader.readLine();
+        }
+    }
+
+    private static void endIfAsked(String moment) {
+        for (String parameter : parameters) {
+            if (parameter.startsWith("exit" + moment)) {
+                System.exit(Integer.parseInt(parameter.substring(4 + moment.length())));
+            }
+            if (parameter.startsWith("halt" + moment)) {
+                Runtime.getRuntime().halt(Integer.parseInt(parameter.substring(4 + moment.length())));
+            }
+        }
+    }
+
+    private static void exitLater() {
+        for (String parameter : parameters) {
+            if (parameter.startsWith("exit-when:")) {
+                int colon = parameter.lastIndexOf(':');
+                String path = parameter.substring("exit-when:".length(), colon);
+                int status = Integer.parseInt(parameter.substring(colon + 1));
+                Thread exiter = new Thread(() -> {
+                    try {
+                        readLine(path);
+                    } catch (IOException e) {
+                        throw new RuntimeException(e);
+                    }
+                    System.exit(status);
+                });
+                exiter.setDaemon(true);
+                exiter.start();
+            }
+        }
+    }
+
+    // A write to address 0 through sun.misc.Unsafe, reached by reflection alone.
+    private static void crash() throws Exception {
+        Class<?> unsafeClass = Class.forName("sun.misc.Unsafe");
+        Field field = unsafeClass.getDeclaredField("theUnsafe");
+        field.setAccessible(true);
+        unsafeClass.getMethod("putAddress", long.class, long.class)
+                .invoke(field.get(null), 0L, 0L);
     }
 }

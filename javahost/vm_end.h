@@ -1,0 +1,26 @@
+// When the Java VM ends the process by itself.
+//
+// The Java program may end the process with System.exit or Runtime.halt, at any moment;
+// the Java VM itself exits while it is created when an option cannot be used (a heap too
+// small or too large, two collectors, a missing agent), and aborts when it crashes. Each
+// bypasses the service's stop path. create_java_vm hands the VM the invocation API's
+// "exit" and "abort" hooks, after the configured options, so that the host hears of it
+// first; what the host does then is set here.
+#pragma once
+
+#include <cstdint>
+
+struct vm_end_handlers {
+    // The VM exits or aborts before JNI_CreateJavaVM returned; the line "couldn't create
+    // JavaVM." has been written. Must end the process.
+    void (*creation_failed)() = nullptr;
+    // The Java program ended the VM with `status` once it was created; the line that names
+    // the status has been written. Runs on the VM's own thread, after the Java shutdown
+    // hooks, while the thread that called exit waits: it must end the process and must
+    // not wait for anything that thread may hold.
+    void (*exited)(std::int32_t status) = nullptr;
+};
+
+// Sets what the hooks do. Without handlers, the hooks end the process with the VM's
+// status after their line (1 for a failed creation).
+void set_vm_end_handlers(const vm_end_handlers& handlers);

@@ -1,0 +1,74 @@
+#include "service/service_end.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+#include "javahost/vm_end.h"
+#include "platform/last_error.h"
+#include "platform/process_exit.h"
+#include "service/exit_codes.h"
+#include "service/report_status.h"
+
+namespace {
+
+std::atomic<bool> end_claimed{false};
+std::uint32_t final_exit_code = 0;
+std::uint32_t final_specific = 0;
+
+bool claim_end(std::uint32_t exit_code, std::uint32_t specific) {
+    if (end_claimed.exchange(true)) {
+        return false;
+    }
+    final_exit_code = exit_code;
+    final_specific = specific;
+    return true;
+}
+
+// The Java VM exited while it was created: the start failed as a refused creation fails.
+void on_creation_failed() {
+    const std::uint32_t code = platform::last_error();
+    end_service_now(code != 0 ? code : exit_start_failed, 0);
+}
+
+// System.exit(0) is a clean end of the service; any other status a failure that carries it.
+void on_java_exit(std::int32_t status) {
+    if (status == 0) {
+        end_service_now(0, 0);
+    }
+    end_service_now(exit_java_status, static_cast<std::uint32_t>(status));
+}
+
+} // namespace
+
+void install_vm_end_handlers() {
+    vm_end_handlers handlers;
+    handlers.creation_failed = on_creation_failed;
+    handlers.exited = on_java_exit;
+    set_vm_end_handlers(handlers);
+}
+
+bool claim_ordinary_end(std::uint32_t exit_code) {
+    return claim_end(exit_code, 0);
+}
+
+void end_service_now(std::uint32_t exit_code, std::uint32_t specific) {
+    if (!claim_end(exit_code, specific)) {
+        wait_for_process_end();
+    }
+    report_stopped_at_once(exit_code, specific);
+    platform::exit_process(platform::status_for_sudden_end(exit_code, specific));
+}
+
+void wait_for_process_end() {
+    std::mutex lock;
+    std::condition_variable never;
+    std::unique_lock<std::mutex> hold(lock);
+    for (;;) {
+        never.wait(hold);
+    }
+}
+
+std::uint32_t process_status_at_end() {
+    return platform::status_after_service(final_exit_code, final_specific);
+}
