@@ -8,6 +8,7 @@
 #include "platform/service_control.h"
 #include "service/report_status.h"
 #include "service/stop_path.h"
+#include "service/time_limits.h"
 
 namespace {
 
@@ -34,10 +35,17 @@ void start_stop_path() {
 void control_handler(std::uint32_t control) {
     if (control == platform::service_control_stop ||
         control == platform::service_control_shutdown) {
+        const bool first = !stop_begun.exchange(true);
+        if (!first && has_stop_timeout()) {
+            return; // a stop against a deadline is under way; a second request changes nothing
+        }
+        if (first) {
+            watch_stop();
+        }
         // A failed report has run the stop path already. A second request finds it under
         // way: it runs once.
-        const bool reported = report_status(platform::service_stop_pending, 0, 1, 5000);
-        if (!stop_begun.exchange(true) && reported) {
+        const bool reported = report_status(platform::service_stop_pending, 0, 1, stop_wait_hint());
+        if (first && reported) {
             start_stop_path();
         }
         return;

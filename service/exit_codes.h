@@ -19,3 +19,7 @@ constexpr std::uint32_t exit_start_failed = 1627;
 // The Java program ended the process with a non-zero status, which the service-specific
 // exit code carries (ERROR_SERVICE_SPECIFIC_ERROR).
 constexpr std::uint32_t exit_java_status = 1066;
+
+// The start or the stop did not complete within the settings' start_timeout or
+// stop_timeout (ERROR_SERVICE_REQUEST_TIMEOUT).
+constexpr std::uint32_t exit_request_timeout = 1053;

@@ -53,3 +53,7 @@ bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific) {
     status.service_specific_exit_code = specific;
     return status_handle != nullptr && platform::set_service_status(status_handle, status);
 }
+
+void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::uint32_t wait_hint) {
+    platform::set_service_status(status_handle, make_status(new_state, 0, check_point, wait_hint));
+}

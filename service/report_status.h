@@ -11,3 +11,7 @@ bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32
 // Reports stopped with these exit codes for a service that ends at once, from any thread:
 // whatever happens, nothing else runs (no stop path). False when it could not be sent.
 bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific);
+
+// Reports `new_state` with this progress, from any thread, without the stop path on a
+// failure: a progress report comes while the stop path is under way.
+void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::uint32_t wait_hint);

@@ -11,6 +11,7 @@
 #include "service/service_globals.h"
 #include "service/start_service_work.h"
 #include "service/stop_path.h"
+#include "service/time_limits.h"
 
 namespace {
 
@@ -23,13 +24,23 @@ void end_failed_start() {
     cleanup_service(code);
 }
 
+// The start is over: a start that ran out of time is being ended by its watch.
+bool start_in_time() {
+    if (!end_watch()) {
+        wait_for_process_end();
+    }
+    return true;
+}
+
 } // namespace
 
 void service_main(std::uint32_t /*argc*/, char** /*argv*/) {
+    note_start_requested();
     status_handle = platform::register_control_handler(service_name, control_handler);
     if (status_handle == nullptr || !report_status(platform::service_start_pending, 0, 1, 5000) ||
         !create_stop_event() || !report_status(platform::service_start_pending, 0, 2, 1000) ||
-        start_service_work() == 0 || !report_status(platform::service_running, 0, 0, 0)) {
+        start_service_work() == 0 || !start_in_time() ||
+        !report_status(platform::service_running, 0, 0, 0)) {
         end_failed_start();
         return;
     }
@@ -38,6 +49,9 @@ void service_main(std::uint32_t /*argc*/, char** /*argv*/) {
 }
 
 void cleanup_service(std::uint32_t exit_code) {
+    if (!end_watch()) {
+        wait_for_process_end(); // the deadline passed: the watch ends the service
+    }
     join_stop_path();
     close_stop_event();
     // Freed before stopped is reported: the Windows dispatcher may return at that report,

@@ -11,6 +11,7 @@
 #include "service/load_service_settings.h"
 #include "service/service_globals.h"
 #include "service/stop_path.h"
+#include "service/time_limits.h"
 #include "settings/settings.h"
 
 namespace {
@@ -40,7 +41,8 @@ int start_service_work() {
         platform::set_last_error(exit_no_settings_path);
         return 0;
     }
-    if (!load_service_settings(saved_argv[1])) {
+    // Start pending's next report comes once the settings say how long the start may take.
+    if (!load_service_settings(saved_argv[1]) || !watch_start(3)) {
         return 0;
     }
     redirect_standard_handles();

@@ -81,6 +81,8 @@ struct settings_document {
     std::string start_method;
     std::string stop_method;
     std::vector<std::string> parameters;
+    std::string start_timeout; // the server's attributes; not written when empty
+    std::string stop_timeout;
 };
 
 // The settings file for `document`, every value escaped.
@@ -96,7 +98,14 @@ inline std::string settings_xml(const settings_document& document) {
     }
     xml += "  </jvm>\n  <server class='" + xml_escaped(document.class_name) + "' start_method='" +
            xml_escaped(document.start_method) + "' stop_method='" +
-           xml_escaped(document.stop_method) + "'>\n";
+           xml_escaped(document.stop_method) + "'";
+    if (!document.start_timeout.empty()) {
+        xml += " start_timeout='" + xml_escaped(document.start_timeout) + "'";
+    }
+    if (!document.stop_timeout.empty()) {
+        xml += " stop_timeout='" + xml_escaped(document.stop_timeout) + "'";
+    }
+    xml += ">\n";
     for (const std::string& parameter : document.parameters) {
         xml += "    <start_method_param>" + xml_escaped(parameter) + "</start_method_param>\n";
     }

@@ -15,6 +15,11 @@
 //                                     MOMENT: create (inside JNI_CreateJavaVM), a method
 //                                     "class.name" (when it is called), or, on Windows,
 //                                     event=NAME (once the named event is set)
+//   -Dstandin.end=MOMENT:hang         the call never returns (a start or stop method that
+//                                     hangs; MOMENT "destroy": a VM whose destruction
+//                                     waits for a thread that never ends)
+//   -Dstandin.end=MOMENT:wait=NAME    on Windows, the call returns once the named event is
+//                                     set (a slow method)
 // Other options are accepted and ignored, except unknown "-Dstandin." keys, which make the
 // creation fail as a real VM fails on an unknown option.
 //
@@ -54,6 +59,8 @@ struct end_plan {
     std::string moment; // "create", "class.name", or "event=NAME"
     bool abort = false;
     jint status = 0;
+    bool hang = false;      // the call never returns
+    std::string wait_event; // the call returns once this event is set
 };
 
 struct vm_state {
@@ -83,6 +90,9 @@ const end_plan* end_at(const vm_state& vm, const std::string& moment);
 // Ends the process as the plan says. Call without the state lock: the host's hooks and
 // the end of the process must find it free.
 [[noreturn]] void carry_out(end_plan plan, bool created);
+// Carries out a plan that ends the process, or holds the call up as the plan says and
+// returns. Call without the state lock, as carry_out.
+void act_on(const end_plan& plan, bool created);
 // Starts a thread that waits for each event plan's event.
 void watch_end_events(const vm_state& vm);
 

@@ -30,7 +30,8 @@ vm_hooks& hooks() {
 }
 
 bool add_end(vm_state& vm, const std::string& value) {
-    // MOMENT:exit:STATUS or MOMENT:abort; an event name may hold no ":".
+    // MOMENT:exit:STATUS, MOMENT:abort, MOMENT:hang or MOMENT:wait=NAME; an event name
+    // may hold no ":".
     const auto first = value.find(':');
     if (first == std::string::npos) {
         return false;
@@ -40,6 +41,10 @@ bool add_end(vm_state& vm, const std::string& value) {
     const std::string how = value.substr(first + 1);
     if (how == "abort") {
         plan.abort = true;
+    } else if (how == "hang") {
+        plan.hang = true;
+    } else if (how.compare(0, 5, "wait=") == 0 && how.size() > 5) {
+        plan.wait_event = how.substr(5);
     } else if (how.compare(0, 5, "exit:") == 0) {
         plan.status = static_cast<jint>(std::strtol(how.c_str() + 5, nullptr, 10));
     } else {
@@ -81,10 +86,26 @@ void carry_out(end_plan plan, bool created) {
     hang();
 }
 
+void act_on(const end_plan& plan, bool created) {
+    if (plan.hang) {
+        hang();
+    }
+    if (plan.wait_event.empty()) {
+        carry_out(plan, created);
+    }
+#ifdef _WIN32
+    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, plan.wait_event.c_str());
+    WaitForSingleObject(event, INFINITE);
+    CloseHandle(event);
+#else
+    hang();
+#endif
+}
+
 void watch_end_events(const vm_state& vm) {
 #ifdef _WIN32
     for (const end_plan& plan : vm.ends) {
-        if (plan.moment.compare(0, 6, "event=") != 0) {
+        if (plan.moment.compare(0, 6, "event=") != 0 || plan.hang || !plan.wait_event.empty()) {
             continue;
         }
         const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, plan.moment.c_str() + 6);

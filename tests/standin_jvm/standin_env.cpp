@@ -186,7 +186,7 @@ void JNICALL call_static_void_method_v(JNIEnv*, jclass server, jmethodID id, va_
     if (const end_plan* plan = end_at(vm, method->class_name + "." + method->name)) {
         const end_plan ending = *plan;
         hold.unlock();
-        carry_out(ending, true);
+        act_on(ending, true);
     }
 }
 

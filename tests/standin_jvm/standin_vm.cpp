@@ -99,8 +99,14 @@ void record_arguments(const JavaVMInitArgs& arguments) {
 }
 
 jint JNICALL destroy_java_vm(JavaVM*) {
-    std::lock_guard<std::mutex> hold(state_lock());
+    std::unique_lock<std::mutex> hold(state_lock());
     vm_state& vm = state();
+    if (const end_plan* plan = end_at(vm, "destroy")) {
+        const end_plan waiting = *plan;
+        hold.unlock();
+        act_on(waiting, true);
+        hold.lock();
+    }
     const auto others = vm.attached.size() - vm.attached.count(std::this_thread::get_id());
     record("DestroyJavaVM other_threads_attached=" + std::to_string(others));
     vm = vm_state{};
@@ -208,7 +214,8 @@ STANDIN_EXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* argu
         }
         ending = *plan;
     }
-    standin::carry_out(ending, false);
+    standin::act_on(ending, false);
+    return result;
 }
 
 // The record so far, one call a line; valid until the next call into the stand-in.

@@ -31,8 +31,11 @@ constexpr DWORD guard_milliseconds = 120 * 1000;
 // VM library `dll_path` (the recording stand-in, or one that does not exist).
 void write_settings(const std::string& path, const std::string& stdout_log,
                     const std::string& stderr_log, const std::string& dll_path,
-                    const std::vector<std::string>& options) {
+                    const std::vector<std::string>& options, const std::string& start_timeout = "",
+                    const std::string& stop_timeout = "") {
     settings_document document;
+    document.start_timeout = start_timeout;
+    document.stop_timeout = stop_timeout;
     document.stdout_log = stdout_log;
     document.stderr_log = stderr_log;
     document.dll_path = dll_path;
@@ -98,9 +101,14 @@ class registered_service {
     }
     // Polls the status while `pending(state)` holds; every state seen, the last one last.
     template <typename Predicate> std::vector<SERVICE_STATUS> wait_while(Predicate pending) {
+        return wait_while_status(
+            [&pending](const SERVICE_STATUS& status) { return pending(status.dwCurrentState); });
+    }
+    // The same, with `pending` judging the whole status.
+    template <typename Predicate> std::vector<SERVICE_STATUS> wait_while_status(Predicate pending) {
         std::vector<SERVICE_STATUS> seen{query()};
         const DWORD began = GetTickCount();
-        while (pending(seen.back().dwCurrentState) && GetTickCount() - began < guard_milliseconds) {
+        while (pending(seen.back()) && GetTickCount() - began < guard_milliseconds) {
             Sleep(20);
             seen.push_back(query());
         }
@@ -389,6 +397,101 @@ TEST_F(service_wine, a_crash_of_the_java_vm_says_so_and_reports_nothing_more) {
     // No stopped report: the service control manager sees a process that ended on its own.
     EXPECT_NE(service.query().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(read_file(folder / "err.log"), "error: the Java VM aborted.\r\n");
+}
+
+// A slow start or stop against start_timeout and stop_timeout: the control handler answers
+// at once, the wait hints never promise more than is left, and a start or stop that runs
+// out of time stops the service with 1053 close to its deadline.
+struct slow_case {
+    const char* name;
+    const char* start_timeout;
+    const char* stop_timeout;
+    const char* end;  // the stand-in's -Dstandin.end= value, "" for none
+    bool slow_stop;   // the stop method waits for the event orvo-test-slow
+    DWORD exit_code;  // of the stopped report
+    const char* line; // the whole stderr log
+    DWORD limit_ms;   // the deadline that ends the service; 0 when none does
+};
+
+const slow_case slow_cases[] = {
+    {"inside the budgets", "60000", "60000", "", false, 0, "", 0},
+    {"a slow stop inside its budget", "60000", "20000", "orvotest/Probe.stop:wait=orvo-test-slow",
+     true, 0, "", 0},
+    {"a start that never returns", "1500", "", "orvotest/Probe.start:hang", false, 1053,
+     "error: start did not complete within 1500 ms.\r\n", 1500},
+    {"a stop that never returns", "", "1500", "orvotest/Probe.stop:hang", false, 1053,
+     "error: stop did not complete within 1500 ms.\r\n", 1500},
+    {"a destruction that never ends", "", "1500", "destroy:hang", false, 1053,
+     "error: stop did not complete within 1500 ms.\r\n", 1500},
+    {"a time limit that is no number", "", "soon", "", false, 1610, "", 0},
+};
+
+DWORD milliseconds_since(DWORD began) {
+    return GetTickCount() - began;
+}
+
+// Every pending status seen asks for no more time than its setting gives.
+void expect_honest_hints(const std::vector<SERVICE_STATUS>& seen, const slow_case& slow) {
+    for (const SERVICE_STATUS& status : seen) {
+        if (status.dwCurrentState == SERVICE_START_PENDING && status.dwCheckPoint == 3) {
+            EXPECT_LE(status.dwWaitHint, std::stoul(slow.start_timeout));
+        }
+        if (status.dwCurrentState == SERVICE_STOP_PENDING) {
+            EXPECT_LE(status.dwWaitHint, std::stoul(slow.stop_timeout));
+        }
+    }
+}
+
+TEST_F(service_wine, slow_starts_and_stops_are_reported_honestly_and_kept_to_their_deadline) {
+    for (const slow_case& slow : slow_cases) {
+        SCOPED_TRACE(slow.name);
+        std::vector<std::string> options = standin_options(true);
+        if (slow.end[0] != '\0') {
+            options.push_back(std::string("-Dstandin.end=") + slow.end);
+        }
+        write_file(folder / "err.log", "");
+        write_settings(folder / "settings.xml", in_folder("out.log"), in_folder("err.log"),
+                       windows_path(ORVO_RECORDING_JVM), options, slow.start_timeout,
+                       slow.stop_timeout);
+        registered_service service(command_line());
+        DWORD requested = GetTickCount();
+        ASSERT_TRUE(service.start());
+        std::vector<SERVICE_STATUS> seen = service.wait_while(is_start_pending);
+        if (seen.back().dwCurrentState == SERVICE_RUNNING) {
+            SERVICE_STATUS answer{};
+            requested = GetTickCount();
+            ASSERT_TRUE(service.control(SERVICE_CONTROL_STOP, answer));
+            EXPECT_LT(milliseconds_since(requested), 1000u) << "the handler must answer at once";
+            EXPECT_EQ(answer.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+            EXPECT_EQ(answer.dwCheckPoint, 1u);
+            EXPECT_EQ(answer.dwWaitHint, std::stoul(slow.stop_timeout));
+            const std::vector<SERVICE_STATUS> rest =
+                service.wait_while_status([&slow](const SERVICE_STATUS& status) {
+                    return status.dwCurrentState != SERVICE_STOPPED &&
+                           !(slow.slow_stop && status.dwCheckPoint >= 2);
+                });
+            seen.insert(seen.end(), rest.begin(), rest.end());
+            if (slow.slow_stop) {
+                EXPECT_GE(seen.back().dwCheckPoint, 2u) << "a stop under way shows progress";
+                const HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, "orvo-test-slow");
+                ASSERT_NE(event, nullptr);
+                SetEvent(event);
+                CloseHandle(event);
+                const std::vector<SERVICE_STATUS> last =
+                    service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
+                seen.insert(seen.end(), last.begin(), last.end());
+            }
+        }
+        const DWORD took = milliseconds_since(requested);
+        ASSERT_EQ(seen.back().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+        EXPECT_EQ(seen.back().dwWin32ExitCode, slow.exit_code);
+        expect_honest_hints(seen, slow);
+        EXPECT_EQ(read_file(folder / "err.log"), slow.exit_code == 1610 ? "" : slow.line);
+        if (slow.limit_ms != 0) {
+            EXPECT_GE(took + 50, slow.limit_ms); // GetTickCount's own steps
+            EXPECT_LT(took, slow.limit_ms + 5000);
+        }
+    }
 }
 
 TEST_F(service_wine, run_directly_it_prints_the_error_and_ends_with_1063) {

@@ -14,7 +14,8 @@ import java.lang.reflect.Field;
 // "exit-in-start:N", "halt-in-start:N", "exit-in-stop:N" and "halt-in-stop:N" end the
 // Java VM with System.exit(N) or Runtime.halt(N) in that method; "exit-when:PATH:N" does
 // it on a thread of its own once a line can be read from PATH; "crash-in-start" makes the
-// VM crash.
+// VM crash. "thread-waits-for:PATH" starts a thread that is no daemon and ends only once a
+// line can be read from PATH, which holds up the Java VM's destruction until then.
 public final class Probe {
     private static String[] parameters = new String[0];
 
@@ -28,6 +29,7 @@ public final class Probe {
         waitFor("start-waits-for:");
         endIfAsked("-in-start:");
         exitLater();
+        keepAlive();
         for (String parameter : parameters) {
             if (parameter.equals("crash-in-start")) {
                 crash();
@@ -84,6 +86,21 @@ public final class Probe {
                 });
                 exiter.setDaemon(true);
                 exiter.start();
+            }
+        }
+    }
+
+    private static void keepAlive() {
+        for (String parameter : parameters) {
+            if (parameter.startsWith("thread-waits-for:")) {
+                String path = parameter.substring("thread-waits-for:".length());
+                new Thread(() -> {
+                    try {
+                        readLine(path);
+                    } catch (IOException e) {
+                        throw new RuntimeException(e);
+                    }
+                }).start();
             }
         }
     }

@@ -1,0 +1,139 @@
+#include "service/time_limits.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "javahost/diagnostic.h"
+#include "platform/service_control.h"
+#include "service/exit_codes.h"
+#include "service/report_status.h"
+#include "service/service_end.h"
+#include "settings/settings.h"
+
+namespace {
+
+using watch_clock = std::chrono::steady_clock;
+using milliseconds = std::chrono::milliseconds;
+
+// A stop under way is reported again this often, each report with the next check-point.
+constexpr milliseconds progress_interval{1000};
+
+constexpr std::uint32_t usual_stop_wait_hint = 5000;
+
+struct watch_state {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool active = false;          // a watch has begun and its end is not noted yet
+    bool expired = false;         // the deadline passed first
+    std::uint64_t generation = 0; // which watch is the current one
+};
+
+watch_state watch;
+watch_clock::time_point start_requested;
+
+std::uint32_t milliseconds_left(watch_clock::time_point deadline) {
+    const auto left = std::chrono::ceil<milliseconds>(deadline - watch_clock::now()).count();
+    return left > 0 ? static_cast<std::uint32_t>(left) : 0;
+}
+
+[[noreturn]] void end_at_deadline(const char* what, std::uint32_t limit) {
+    std::ostringstream line;
+    line << "error: " << what << " did not complete within " << limit << " ms.\r\n";
+    write_diagnostic(line);
+    end_service_now(exit_request_timeout, 0);
+}
+
+// Waits until the watch ends or the deadline passes; true when the deadline passed first.
+// A stop is reported again every progress_interval meanwhile.
+bool wait_out(std::uint64_t generation, watch_clock::time_point deadline, bool with_progress) {
+    std::uint32_t check_point = 1;
+    std::unique_lock<std::mutex> hold(watch.lock);
+    // A watch that has ended stays ended, even when the next one begins before this
+    // thread wakes.
+    const auto ended = [generation] { return !watch.active || watch.generation != generation; };
+    for (;;) {
+        const watch_clock::time_point next =
+            with_progress ? std::min(deadline, watch_clock::now() + progress_interval) : deadline;
+        if (watch.changed.wait_until(hold, next, ended)) {
+            return false;
+        }
+        if (watch_clock::now() >= deadline) {
+            watch.expired = true;
+            return true;
+        }
+        // Sent under the lock, so that no progress report follows the stopped report.
+        report_progress(platform::service_stop_pending, ++check_point, milliseconds_left(deadline));
+    }
+}
+
+void run_watch(std::uint64_t generation, const char* what, std::uint32_t limit,
+               watch_clock::time_point deadline, bool with_progress) {
+    if (wait_out(generation, deadline, with_progress)) {
+        end_at_deadline(what, limit);
+    }
+}
+
+// Without a thread to watch, the limit cannot be kept; the service goes on unwatched
+// rather than fail a start or a stop that may well finish.
+void begin_watch(const char* what, std::uint32_t limit, watch_clock::time_point deadline,
+                 bool with_progress) {
+    std::lock_guard<std::mutex> hold(watch.lock);
+    try {
+        std::thread(run_watch, watch.generation + 1, what, limit, deadline, with_progress).detach();
+        ++watch.generation;
+        watch.active = true;
+    } catch (const std::system_error&) {
+    }
+}
+
+} // namespace
+
+void note_start_requested() {
+    start_requested = watch_clock::now();
+}
+
+bool watch_start(std::uint32_t check_point) {
+    if (!settings.start_timeout) {
+        return true;
+    }
+    const std::uint32_t limit = *settings.start_timeout;
+    const watch_clock::time_point deadline = start_requested + milliseconds(limit);
+    const std::uint32_t left = milliseconds_left(deadline);
+    if (left == 0) {
+        end_at_deadline("start", limit);
+    }
+    if (!report_status(platform::service_start_pending, 0, check_point, left)) {
+        return false;
+    }
+    begin_watch("start", limit, deadline, false);
+    return true;
+}
+
+bool has_stop_timeout() {
+    return settings.stop_timeout.has_value();
+}
+
+std::uint32_t stop_wait_hint() {
+    return settings.stop_timeout ? *settings.stop_timeout : usual_stop_wait_hint;
+}
+
+void watch_stop() {
+    // Counted from the request: the stop-pending report that follows is already part of it.
+    if (settings.stop_timeout) {
+        const std::uint32_t limit = *settings.stop_timeout;
+        begin_watch("stop", limit, watch_clock::now() + milliseconds(limit), true);
+    }
+}
+
+bool end_watch() {
+    std::lock_guard<std::mutex> hold(watch.lock);
+    watch.active = false;
+    watch.changed.notify_all();
+    return !watch.expired;
+}
