@@ -1,7 +1,5 @@
 #include "tools/check_report.h"
 
-#include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "javahost/java_vm.h"
@@ -24,27 +22,6 @@ void print_list(std::ostream& out, const char* title, const std::list<std::strin
 }
 
 } // namespace
-
-std::string visible(const std::string& text) {
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (byte < 0x20 || byte == 0x7f) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            shown += escaped;
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
 
 void print_record(std::ostream& out, const settings_record& record) {
     out << "stdout: " << visible(stdout_log(record)) << '\n'

@@ -7,10 +7,7 @@
 #include "javahost/start_check.h"
 #include "settings/exceptions.h"
 #include "settings/settings.h"
-
-// Text with control characters made visible (\n, \r, \t, \xNN), so that an option that
-// starts with a line break shows it.
-std::string visible(const std::string& text);
+#include "settings/visible_text.h" // visible(): an option that starts with a line break shows it
 
 // One field a line, then every option and parameter on a line of its own.
 void print_record(std::ostream& out, const settings_record& record);
