@@ -13,6 +13,19 @@ std::string dump(const json& object) {
     return object.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
+void print_limit(std::ostream& out, const char* title, const std::optional<std::uint32_t>& limit) {
+    out << title << ": ";
+    if (limit) {
+        out << *limit << '\n';
+    } else {
+        out << "(none)\n";
+    }
+}
+
+json limit_json(const std::optional<std::uint32_t>& limit) {
+    return limit ? json(*limit) : json(nullptr);
+}
+
 void print_list(std::ostream& out, const char* title, const std::list<std::string>& entries) {
     out << title << " (" << entries.size() << "):\n";
     std::size_t index = 0;
@@ -33,6 +46,8 @@ void print_record(std::ostream& out, const settings_record& record) {
         << "stop_method: " << visible(record.stop_method) << '\n';
     print_list(out, "options", record.options);
     print_list(out, "start_method_params", record.start_method_params);
+    print_limit(out, "start_timeout", record.start_timeout);
+    print_limit(out, "stop_timeout", record.stop_timeout);
 }
 
 void print_start_check(std::ostream& out, const settings_record& record,
@@ -63,7 +78,11 @@ void print_syntax_error(std::ostream& out, const std::string& path,
 }
 
 void print_load_error(std::ostream& out, const std::string& path, const load_exception& error) {
-    out << path << ": error: " << error.what() << '\n';
+    out << path;
+    if (error.line != 0) {
+        out << ':' << error.line << ':' << error.column;
+    }
+    out << ": error: " << error.what() << '\n';
 }
 
 std::string record_json(const settings_record& record) {
@@ -77,6 +96,8 @@ std::string record_json(const settings_record& record) {
     object["stop_method"] = record.stop_method;
     object["options"] = record.options;
     object["start_method_params"] = record.start_method_params;
+    object["start_timeout"] = limit_json(record.start_timeout);
+    object["stop_timeout"] = limit_json(record.stop_timeout);
     return dump(object);
 }
 
@@ -95,5 +116,9 @@ std::string load_error_json(const load_exception& error) {
     json object;
     object["error"] = "load";
     object["message"] = error.what();
+    if (error.line != 0) {
+        object["line"] = error.line;
+        object["column"] = error.column;
+    }
     return dump(object);
 }
