@@ -2,10 +2,10 @@
 //
 // Each input is loaded twice: once through load_settings(), which reads a file in 4096-byte
 // chunks, and once in a single piece through the same callbacks. Both must end the same way
-// (loaded, syntax error or a load error: wrong root or a bad time limit) and leave the same record:
-// where the chunk boundaries fall must not change what the reader collects. Only the two settings
-// exceptions are expected; anything else escaping or a difference between the two loads is a
-// finding.
+// (loaded, syntax error, or load error: a wrong root or a bad time limit) and leave the
+// same record: where the chunk boundaries fall must not change what the reader collects.
+// Only the two settings exceptions are expected; anything else escaping or a difference
+// between the two loads is a finding.
 #include "fuzz/settings_reader_check.h"
 
 #include <cstdio>

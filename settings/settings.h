@@ -1,8 +1,9 @@
 // The settings record: everything the service host takes from its settings file.
 #pragma once
 
-#include <cstdint>
 #include <cstdio> // first, so that its stdout/stderr macros exist before they are set aside
+
+#include <cstdint>
 #include <list>
 #include <optional>
 #include <string>
@@ -27,10 +28,10 @@ struct settings_record {
     std::string start_method;                   // static start method's name
     std::string stop_method;                    // static stop method's name
     std::list<std::string> start_method_params; // start method's arguments, in order
-    std::optional<std::uint32_t>
-        start_timeout; // milliseconds from the start request to running; empty: no limit
-    std::optional<std::uint32_t>
-        stop_timeout; // milliseconds from the stop request to stopped; empty: no limit
+    // Milliseconds from the start request to running; empty: no limit.
+    std::optional<std::uint32_t> start_timeout;
+    // Milliseconds from the stop request to stopped; empty: no limit.
+    std::optional<std::uint32_t> stop_timeout;
 };
 
 inline std::string& stdout_log(settings_record& record) {
