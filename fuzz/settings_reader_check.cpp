@@ -2,10 +2,10 @@
 //
 // Each input is loaded twice: once through load_settings(), which reads a file in 4096-byte
 // chunks, and once in a single piece through the same callbacks. Both must end the same way
-// (loaded, syntax error or wrong root) and leave the same record: where the chunk
-// boundaries fall must not change what the reader collects. Only the two
-// settings exceptions are expected; anything else escaping or a difference between the
-// two loads is a finding.
+// (loaded, syntax error, or load error: a wrong root or a bad time limit) and leave the
+// same record: where the chunk boundaries fall must not change what the reader collects.
+// Only the two settings exceptions are expected; anything else escaping or a difference
+// between the two loads is a finding.
 #include "fuzz/settings_reader_check.h"
 
 #include <cstdio>
@@ -23,7 +23,7 @@ namespace {
 
 // How one load ended, with what it left in the record.
 struct outcome {
-    enum kind { loaded, syntax, wrong_root } how = loaded;
+    enum kind { loaded, syntax, load_error } how = loaded;
     int error_code = 0;
     std::int32_t byte_index = 0;
     std::uint32_t line = 0;
@@ -44,8 +44,10 @@ template <typename Load> outcome run(Load load) {
         result.column = error.column;
         result.message = error.what();
     } catch (const load_exception& error) {
-        result.how = outcome::wrong_root;
+        result.how = outcome::load_error;
         result.message = error.what();
+        result.line = error.line;
+        result.column = error.column;
     }
     return result;
 }
@@ -84,11 +86,12 @@ bool same_record(const settings_record& a, const settings_record& b) {
     return stdout_log(a) == stdout_log(b) && stderr_log(a) == stderr_log(b) &&
            a.dll_path == b.dll_path && a.class_path == b.class_path && a.options == b.options &&
            a.class_name == b.class_name && a.start_method == b.start_method &&
-           a.stop_method == b.stop_method && a.start_method_params == b.start_method_params;
+           a.stop_method == b.stop_method && a.start_method_params == b.start_method_params &&
+           a.start_timeout == b.start_timeout && a.stop_timeout == b.stop_timeout;
 }
 
 void describe(const char* name, const outcome& result) {
-    static const char* const kinds[] = {"loaded", "syntax error", "wrong root"};
+    static const char* const kinds[] = {"loaded", "syntax error", "load error"};
     std::fprintf(stderr,
                  "  %s: %s, error_code %d, byte_index %d, line %u, column %u, %zu options\n", name,
                  kinds[result.how], result.error_code, result.byte_index, result.line,
@@ -117,9 +120,15 @@ void check(const outcome& chunked, const outcome& whole, std::size_t size) {
             finding("a syntax error lies outside the input");
         }
     }
-    if (chunked.how == outcome::wrong_root &&
-        chunked.message != "only \"setting\" could exist at root") {
-        finding("a wrong root carries another message");
+    if (chunked.how == outcome::load_error) {
+        if (chunked.message != whole.message || chunked.line != whole.line ||
+            chunked.column != whole.column) {
+            finding("the two loads give different load errors");
+        }
+        if (chunked.message != "only \"setting\" could exist at root" &&
+            chunked.message.compare(0, 15, "the attribute \"") != 0) {
+            finding("a load error carries an unknown message");
+        }
     }
     if (!same_record(chunked.record, whole.record)) {
         finding("the chunked and the one-piece load leave different records");

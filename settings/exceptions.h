@@ -7,10 +7,17 @@
 
 #include <expat.h>
 
-// A well-formed document that is not a settings document (its root is not "setting").
+// A well-formed document that is not a usable settings document: its root is not
+// "setting", or an attribute holds a value that cannot be used.
 class load_exception : public std::domain_error {
   public:
     explicit load_exception(const std::string& message) : std::domain_error(message) {}
+    // An error at an element: where its start tag begins.
+    load_exception(const std::string& message, std::uint32_t at_line, std::uint32_t at_column)
+        : std::domain_error(message), line(at_line), column(at_column) {}
+
+    std::uint32_t line = 0;   // counted from 1; 0 when the error carries no position
+    std::uint32_t column = 0; // counted from 0
 };
 
 namespace MXML {

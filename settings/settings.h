@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdio> // first, so that its stdout/stderr macros exist before they are set aside
+
+#include <cstdint>
 #include <list>
+#include <optional>
 #include <string>
 
 // The record's first two fields carry the names of the settings file's attributes
@@ -25,6 +28,10 @@ struct settings_record {
     std::string start_method;                   // static start method's name
     std::string stop_method;                    // static stop method's name
     std::list<std::string> start_method_params; // start method's arguments, in order
+    // Milliseconds from the start request to running; empty: no limit.
+    std::optional<std::uint32_t> start_timeout;
+    // Milliseconds from the stop request to stopped; empty: no limit.
+    std::optional<std::uint32_t> stop_timeout;
 };
 
 inline std::string& stdout_log(settings_record& record) {

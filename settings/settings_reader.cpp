@@ -1,8 +1,11 @@
 #include "settings/settings_reader.h"
 
 #include <cstring>
+#include <optional>
 
 #include "settings/exceptions.h"
+#include "settings/milliseconds.h"
+#include "settings/visible_text.h"
 
 namespace {
 
@@ -31,6 +34,45 @@ template <typename Work> void guarded(void* user_data, Work work) {
     }
 }
 
+// A time limit of "server": empty when the attribute is absent or empty. Any other value
+// that is not a usable number of milliseconds makes the document unusable; the error
+// points at the element's start tag.
+std::optional<std::uint32_t> timeout_attribute(const settings_parse_context& context,
+                                               const XML_Char** attributes, const char* name) {
+    const std::string text = get_attribute(attributes, name);
+    std::uint32_t value = 0;
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    if (read_milliseconds(text, value)) {
+        return value;
+    }
+    std::ostringstream message;
+    message << "the attribute \"" << name
+            << "\" of \"server\" must be a whole number of milliseconds from 1 to "
+            << max_milliseconds << ", not \"" << visible(text) << '"';
+    throw load_exception(message.str(),
+                         static_cast<std::uint32_t>(XML_GetCurrentLineNumber(context.parser)),
+                         static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(context.parser)));
+}
+
+// Like the other attributes, a later "server" replaces both limits, with no limit for an
+// attribute it leaves out. Both are read before any field changes, so a rejected element
+// leaves the record as the elements before it made it.
+void start_server_element(settings_parse_context& context, const XML_Char** attributes) {
+    settings_record& record = *context.target;
+    std::optional<std::uint32_t> start_timeout =
+        timeout_attribute(context, attributes, "start_timeout");
+    std::optional<std::uint32_t> stop_timeout =
+        timeout_attribute(context, attributes, "stop_timeout");
+    record.class_name = get_attribute(attributes, "class");
+    record.start_method = get_attribute(attributes, "start_method");
+    record.stop_method = get_attribute(attributes, "stop_method");
+    record.start_timeout = start_timeout;
+    record.stop_timeout = stop_timeout;
+    context.state = state_server;
+}
+
 void start_in_setting(settings_parse_context& context, const XML_Char* name,
                       const XML_Char** attributes) {
     settings_record& record = *context.target;
@@ -43,10 +85,7 @@ void start_in_setting(settings_parse_context& context, const XML_Char* name,
         record.class_path = get_attribute(attributes, "class_path");
         context.state = state_jvm;
     } else if (is(name, "server")) {
-        record.class_name = get_attribute(attributes, "class");
-        record.start_method = get_attribute(attributes, "start_method");
-        record.stop_method = get_attribute(attributes, "stop_method");
-        context.state = state_server;
+        start_server_element(context, attributes);
     }
 }
 

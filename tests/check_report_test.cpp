@@ -21,6 +21,7 @@ settings_record sample_record() {
     record.stop_method = "stop";
     record.options = {"\n  -Xmx64m", "-Djava.class.path=lib/a.jar;"};
     record.start_method_params = {"", "caf\xC3\xA9"};
+    record.start_timeout = 60000;
     return record;
 }
 
@@ -45,7 +46,9 @@ TEST(PrintRecord, EveryFieldAndEntryOnALineOfItsOwn) {
                          "  [1] -Djava.class.path=lib/a.jar;\n"
                          "start_method_params (2):\n"
                          "  [0] \n"
-                         "  [1] caf\xC3\xA9\n");
+                         "  [1] caf\xC3\xA9\n"
+                         "start_timeout: 60000\n"
+                         "stop_timeout: (none)\n");
 }
 
 TEST(RecordJson, KeysInOrderAndListsAsArrays) {
@@ -57,18 +60,20 @@ TEST(RecordJson, KeysInOrderAndListsAsArrays) {
     }
     // nlohmann::json sorts keys, so the order is checked on the text itself.
     std::string::size_type last = 0;
-    for (const char* key :
-         {"\"stdout\"", "\"stderr\"", "\"dll_path\"", "\"class_path\"", "\"class_name\"",
-          "\"start_method\"", "\"stop_method\"", "\"options\"", "\"start_method_params\""}) {
+    for (const char* key : {"\"stdout\"", "\"stderr\"", "\"dll_path\"", "\"class_path\"",
+                            "\"class_name\"", "\"start_method\"", "\"stop_method\"", "\"options\"",
+                            "\"start_method_params\"", "\"start_timeout\"", "\"stop_timeout\""}) {
         const auto at = text.find(key);
         ASSERT_NE(at, std::string::npos) << key;
         EXPECT_GT(at, last) << key;
         last = at;
     }
-    EXPECT_EQ(keys.size(), 9u);
+    EXPECT_EQ(keys.size(), 11u);
     EXPECT_EQ(object["options"], json({"\n  -Xmx64m", "-Djava.class.path=lib/a.jar;"}));
     EXPECT_EQ(object["start_method_params"], json({"", "caf\xC3\xA9"}));
     EXPECT_EQ(object["stdout"], "out.log");
+    EXPECT_EQ(object["start_timeout"], 60000);
+    EXPECT_TRUE(object["stop_timeout"].is_null());
 }
 
 TEST(RecordJson, InvalidUtf8IsReplacedNotRefused) {
@@ -95,6 +100,14 @@ TEST(FailureReports, CarryTheFieldsAndTheParsersMessage) {
     EXPECT_EQ(load_error_json(wrong_root),
               "{\n  \"error\": \"load\",\n  \"message\": \"only \\\"setting\\\" could exist at "
               "root\"\n}\n");
+
+    // An error at an element also says where that element is.
+    const load_exception at_element("bad value", 3, 2);
+    std::ostringstream positioned;
+    print_load_error(positioned, "s.xml", at_element);
+    EXPECT_EQ(positioned.str(), "s.xml:3:2: error: bad value\n");
+    EXPECT_EQ(json::parse(load_error_json(at_element)),
+              json::parse(R"({"error": "load", "message": "bad value", "line": 3, "column": 2})"));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <list>
+#include <optional>
 #include <string>
 
 #include "settings/exceptions.h"
@@ -99,9 +100,9 @@ TEST_F(LoadSettings, RepeatedElementsOverwriteAttributesAndAccumulateEntries) {
          "<log stdout='one' stderr='two'/><log stdout='three'/>"
          "<jvm dll_path='a.dll' class_path='x'><option>1</option></jvm>"
          "<jvm dll_path='b.dll'><option>2</option></jvm>"
-         "<server class='A' start_method='s' stop_method='t'>"
+         "<server class='A' start_method='s' stop_method='t' start_timeout='5' stop_timeout='6'>"
          "<start_method_param>p</start_method_param></server>"
-         "<server class='B'><start_method_param>q</start_method_param></server>"
+         "<server class='B' stop_timeout='7'><start_method_param>q</start_method_param></server>"
          "</setting>");
     EXPECT_EQ(stdout_log(record), "three");
     EXPECT_EQ(stderr_log(record), "");
@@ -111,6 +112,57 @@ TEST_F(LoadSettings, RepeatedElementsOverwriteAttributesAndAccumulateEntries) {
     EXPECT_EQ(record.class_name, "B");
     EXPECT_EQ(record.start_method, "");
     EXPECT_EQ(record.start_method_params, (strings{"p", "q"}));
+    EXPECT_EQ(record.start_timeout, std::nullopt);
+    EXPECT_EQ(record.stop_timeout, 7u);
+}
+
+// The time limits of "server": what loads, and what stops the load with the value named.
+TEST_F(LoadSettings, TimeLimitsAreWholeMillisecondsFromOneToTheLargestInt32) {
+    using limit = std::optional<std::uint32_t>;
+    const struct {
+        std::string attributes;
+        limit start, stop;
+    } good[] = {
+        {"start_timeout='1' stop_timeout='2147483647'", 1u, 2147483647u},
+        {"start_timeout='60000'", 60000u, std::nullopt},
+        {"start_timeout='' stop_timeout='0100'", std::nullopt, 100u},
+        {"", std::nullopt, std::nullopt},
+    };
+    for (const auto& row : good) {
+        SCOPED_TRACE(row.attributes);
+        settings_record fresh;
+        write_file(dir / "good.xml",
+                   "<setting><server class='C' " + row.attributes + "/></setting>");
+        load_settings(dir / "good.xml", fresh);
+        EXPECT_EQ(fresh.start_timeout, row.start);
+        EXPECT_EQ(fresh.stop_timeout, row.stop);
+        EXPECT_EQ(fresh.class_name, "C");
+    }
+    for (const std::string attribute : {"start_timeout", "stop_timeout"}) {
+        for (const std::string value : {"0", "-1", "+5", " 5", "5 ", "2147483648",
+                                        "99999999999999999999", "1e3", "abc", "5&#10;"}) {
+            SCOPED_TRACE(attribute + "=" + value);
+            settings_record fresh;
+            write_file(dir / "bad.xml", "<setting>\n <server class='kept'/>\n  <server class='C' " +
+                                            attribute + "='" + value +
+                                            "'/><log stdout='late'/></setting>");
+            try {
+                load_settings(dir / "bad.xml", fresh);
+                ADD_FAILURE() << "no exception";
+            } catch (const load_exception& error) {
+                const std::string shown = value == "5&#10;" ? "5\\n" : value;
+                EXPECT_EQ(error.what(), "the attribute \"" + attribute +
+                                            "\" of \"server\" must be a whole number of "
+                                            "milliseconds from 1 to 2147483647, not \"" +
+                                            shown + "\"");
+                EXPECT_EQ(error.line, 3u);
+                EXPECT_EQ(error.column, 2u);
+            }
+            // The rejected element changes nothing, and nothing after it is read.
+            EXPECT_EQ(fresh.class_name, "kept");
+            EXPECT_EQ(stdout_log(fresh), "");
+        }
+    }
 }
 
 TEST_F(LoadSettings, ElementsOutOfPlaceAreIgnored) {

@@ -55,7 +55,9 @@ stop_method:
 options (2):
   [0] \\n-Xss1m
   [1] -Djava.class.path=lib/a.jar;extra;
-start_method_params (0):" "" -- good.xml
+start_method_params (0):
+start_timeout: (none)
+stop_timeout: (none)" "" -- good.xml
 
 "$check" --json good.xml >out.txt 2>err.txt || fail "--json good.xml failed"
 [ "$(cat out.txt)" = '{
@@ -70,8 +72,29 @@ start_method_params (0):" "" -- good.xml
     "\n-Xss1m",
     "-Djava.class.path=lib/a.jar;extra;"
   ],
-  "start_method_params": []
+  "start_method_params": [],
+  "start_timeout": null,
+  "stop_timeout": null
 }' ] || fail "--json good.xml printed [$(cat out.txt)]"
+
+# The time limits: shown as numbers when set, and a bad one named with where it is.
+printf '<setting><server start_timeout="60000" stop_timeout="2147483647"/></setting>' >limits.xml
+"$check" limits.xml >out.txt 2>err.txt || fail "limits.xml failed"
+[ "$(tail -n 2 out.txt)" = "start_timeout: 60000
+stop_timeout: 2147483647" ] || fail "limits.xml printed [$(cat out.txt)]"
+"$check" --json limits.xml >out.txt 2>err.txt || fail "--json limits.xml failed"
+[ "$(tail -n 3 out.txt)" = '  "start_timeout": 60000,
+  "stop_timeout": 2147483647
+}' ] || fail "--json limits.xml printed [$(cat out.txt)]"
+printf '<setting>\n  <server stop_timeout=" 5"/>\n</setting>' >limit.xml
+limit_message='the attribute "stop_timeout" of "server" must be a whole number of milliseconds from 1 to 2147483647, not " 5"'
+expect 1 "" "limit.xml:2:2: error: $limit_message" -- limit.xml
+expect 1 '{
+  "error": "load",
+  "message": "the attribute \"stop_timeout\" of \"server\" must be a whole number of milliseconds from 1 to 2147483647, not \" 5\"",
+  "line": 2,
+  "column": 2
+}' "" -- --json limit.xml
 
 printf '<setting>\n  <log stdout="a" stdout="b"/>\n</setting>' >dup.xml
 expect 1 "" "dup.xml:2:18: error: duplicate attribute" -- dup.xml

@@ -1,7 +1,5 @@
 #include "tools/check_report.h"
 
-#include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "javahost/java_vm.h"
@@ -15,6 +13,19 @@ std::string dump(const json& object) {
     return object.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
+void print_limit(std::ostream& out, const char* title, const std::optional<std::uint32_t>& limit) {
+    out << title << ": ";
+    if (limit) {
+        out << *limit << '\n';
+    } else {
+        out << "(none)\n";
+    }
+}
+
+json limit_json(const std::optional<std::uint32_t>& limit) {
+    return limit ? json(*limit) : json(nullptr);
+}
+
 void print_list(std::ostream& out, const char* title, const std::list<std::string>& entries) {
     out << title << " (" << entries.size() << "):\n";
     std::size_t index = 0;
@@ -24,27 +35,6 @@ void print_list(std::ostream& out, const char* title, const std::list<std::strin
 }
 
 } // namespace
-
-std::string visible(const std::string& text) {
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (byte < 0x20 || byte == 0x7f) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            shown += escaped;
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
 
 void print_record(std::ostream& out, const settings_record& record) {
     out << "stdout: " << visible(stdout_log(record)) << '\n'
@@ -56,6 +46,8 @@ void print_record(std::ostream& out, const settings_record& record) {
         << "stop_method: " << visible(record.stop_method) << '\n';
     print_list(out, "options", record.options);
     print_list(out, "start_method_params", record.start_method_params);
+    print_limit(out, "start_timeout", record.start_timeout);
+    print_limit(out, "stop_timeout", record.stop_timeout);
 }
 
 void print_start_check(std::ostream& out, const settings_record& record,
@@ -86,7 +78,11 @@ void print_syntax_error(std::ostream& out, const std::string& path,
 }
 
 void print_load_error(std::ostream& out, const std::string& path, const load_exception& error) {
-    out << path << ": error: " << error.what() << '\n';
+    out << path;
+    if (error.line != 0) {
+        out << ':' << error.line << ':' << error.column;
+    }
+    out << ": error: " << error.what() << '\n';
 }
 
 std::string record_json(const settings_record& record) {
@@ -100,6 +96,8 @@ std::string record_json(const settings_record& record) {
     object["stop_method"] = record.stop_method;
     object["options"] = record.options;
     object["start_method_params"] = record.start_method_params;
+    object["start_timeout"] = limit_json(record.start_timeout);
+    object["stop_timeout"] = limit_json(record.stop_timeout);
     return dump(object);
 }
 
@@ -118,5 +116,9 @@ std::string load_error_json(const load_exception& error) {
     json object;
     object["error"] = "load";
     object["message"] = error.what();
+    if (error.line != 0) {
+        object["line"] = error.line;
+        object["column"] = error.column;
+    }
     return dump(object);
 }

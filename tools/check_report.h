@@ -7,17 +7,16 @@
 #include "javahost/start_check.h"
 #include "settings/exceptions.h"
 #include "settings/settings.h"
+#include "settings/visible_text.h" // visible(): an option that starts with a line break shows it
 
-// Text with control characters made visible (\n, \r, \t, \xNN), so that an option that
-// starts with a line break shows it.
-std::string visible(const std::string& text);
-
-// One field a line, then every option and parameter on a line of its own.
+// One field a line, then every option and parameter on a line of its own, then the two
+// time limits ("(none)" when there is none).
 void print_record(std::ostream& out, const settings_record& record);
 // "PATH:LINE:COLUMN: error: MESSAGE", with the parser's own message.
 void print_syntax_error(std::ostream& out, const std::string& path,
                         const MXML::SyntaxException& error);
-// "PATH: error: MESSAGE".
+// "PATH: error: MESSAGE", or "PATH:LINE:COLUMN: error: MESSAGE" when the error names the
+// element it is at.
 void print_load_error(std::ostream& out, const std::string& path, const load_exception& error);
 
 // What the dry run of the Java start found, one line for each step that succeeded: the VM,
@@ -27,7 +26,9 @@ void print_load_error(std::ostream& out, const std::string& path, const load_exc
 void print_start_check(std::ostream& out, const settings_record& record,
                        const start_check_result& result);
 
-// The same three as one JSON object each. Bytes that are not UTF-8 are replaced.
+// The same three as one JSON object each. Bytes that are not UTF-8 are replaced. A time
+// limit is a number, or null when there is none; a load error has "line" and "column"
+// only when it names an element.
 std::string record_json(const settings_record& record);
 std::string syntax_error_json(const MXML::SyntaxException& error);
 std::string load_error_json(const load_exception& error);
