@@ -53,3 +53,16 @@ bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific) {
     status.service_specific_exit_code = specific;
     return status_handle != nullptr && platform::set_service_status(status_handle, status);
 }
+
+bool report_current_state_noting(const char* note) {
+    platform::service_status status = make_status(0, 0, 0, 0);
+    status.note = note;
+    if (platform::set_service_status(status_handle, status)) {
+        return true;
+    }
+    // As for any other report that cannot be sent: the service is brought down.
+    const std::uint32_t error = platform::last_error();
+    run_stop_path();
+    platform::set_last_error(error);
+    return false;
+}

@@ -11,3 +11,7 @@ bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32
 // Reports stopped with these exit codes for a service that ends at once, from any thread:
 // whatever happens, nothing else runs (no stop path). False when it could not be sent.
 bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific);
+
+// Reports current_state again as report_status(0, 0, 0, 0) does, with `note` added to the
+// words for people where the service manager shows them (the Linux STATUS= text).
+bool report_current_state_noting(const char* note);
