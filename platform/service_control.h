@@ -19,7 +19,7 @@ struct service_table_entry {
 };
 
 // What a status report tells the service manager; the members mean what the Windows
-// SERVICE_STATUS members of the same names mean.
+// SERVICE_STATUS members of the same names mean, but for the note.
 struct service_status {
     std::uint32_t service_type;
     std::uint32_t current_state;
@@ -28,6 +28,9 @@ struct service_status {
     std::uint32_t service_specific_exit_code;
     std::uint32_t check_point;
     std::uint32_t wait_hint;
+    // Words for people that follow the state's own (the Linux STATUS= text), or null. The
+    // Windows service control manager has no place for them.
+    const char* note = nullptr;
 };
 
 // Opaque; null when the registration failed.
@@ -49,6 +52,18 @@ constexpr std::uint32_t service_control_pause = 2;
 constexpr std::uint32_t service_control_continue = 3;
 constexpr std::uint32_t service_control_interrogate = 4;
 constexpr std::uint32_t service_control_shutdown = 5;
+
+// A request to open the log files again, a control of the user-defined range. Only the
+// Linux dispatcher delivers it, for SIGUSR1, after the logs have been renamed. Windows
+// keeps its logs open without write or delete sharing, so they cannot be renamed, and the
+// Java VM keeps the standard handles it found when it was created: there a control of
+// this number is taken as any other request.
+constexpr std::uint32_t service_control_reopen_logs = 128;
+#ifdef _WIN32
+constexpr bool logs_reopen_on_request = false;
+#else
+constexpr bool logs_reopen_on_request = true;
+#endif
 
 // The error of a dispatcher started by something other than a service manager.
 constexpr std::uint32_t error_failed_service_controller_connect = 1063;

@@ -23,7 +23,9 @@ bool names_open_file(const std::string& path, file_handle file);
 enum class standard_stream { output, error };
 
 // Makes `file` the process's standard output or error, where the C runtime and the Java
-// VM write. An invalid handle loses what is written there.
+// VM write. An invalid handle loses what is written there. Where the standard handle is a
+// copy of `file` (POSIX), one that replaces an earlier file does so in one step for the
+// writers, and the earlier file is closed unless the other stream has it too.
 void set_standard_handle(standard_stream stream, file_handle file);
 
 } // namespace platform

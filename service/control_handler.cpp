@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/service_control.h"
+#include "service/reopen_logs.h"
 #include "service/report_status.h"
 #include "service/stop_path.h"
 #include "service/time_limits.h"
@@ -48,6 +49,11 @@ void control_handler(std::uint32_t control) {
         if (first && reported) {
             start_stop_path();
         }
+        return;
+    }
+    if (platform::logs_reopen_on_request && control == platform::service_control_reopen_logs) {
+        report_current_state_noting(reopen_logs() ? "logs reopened"
+                                                  : "a log could not be reopened");
         return;
     }
     // The service has no paused state: pause and continue change nothing.

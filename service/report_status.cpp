@@ -31,21 +31,24 @@ platform::service_status make_status(std::uint32_t new_state, std::uint32_t exit
     return status;
 }
 
-} // namespace
-
-bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32_t check_point,
-                   std::uint32_t wait_hint) {
-    if (platform::set_service_status(status_handle,
-                                     make_status(new_state, exit_code, check_point, wait_hint))) {
+// Sends `status`. The service cannot tell the manager where it stands when that fails:
+// bring it down. The failed report's error is what the caller ends the service with,
+// whatever the stop path leaves behind.
+bool send_or_stop(const platform::service_status& status) {
+    if (platform::set_service_status(status_handle, status)) {
         return true;
     }
-    // The service cannot tell the manager where it stands: bring it down. The failed
-    // report's error is what the caller ends the service with, whatever the stop path
-    // leaves behind.
     const std::uint32_t error = platform::last_error();
     run_stop_path();
     platform::set_last_error(error);
     return false;
+}
+
+} // namespace
+
+bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32_t check_point,
+                   std::uint32_t wait_hint) {
+    return send_or_stop(make_status(new_state, exit_code, check_point, wait_hint));
 }
 
 bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific) {
@@ -56,4 +59,10 @@ bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific) {
 
 void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::uint32_t wait_hint) {
     platform::set_service_status(status_handle, make_status(new_state, 0, check_point, wait_hint));
+}
+
+bool report_current_state_noting(const char* note) {
+    platform::service_status status = make_status(0, 0, 0, 0);
+    status.note = note;
+    return send_or_stop(status);
 }

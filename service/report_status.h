@@ -15,3 +15,7 @@ bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific);
 // Reports `new_state` with this progress, from any thread, without the stop path on a
 // failure: a progress report comes while the stop path is under way.
 void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::uint32_t wait_hint);
+
+// Reports current_state again as report_status(0, 0, 0, 0) does, with `note` added to the
+// words for people where the service manager shows them (the Linux STATUS= text).
+bool report_current_state_noting(const char* note);

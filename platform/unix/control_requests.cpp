@@ -26,6 +26,7 @@ sigset_t control_signals() {
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGHUP);
+    sigaddset(&signals, SIGUSR1);
     return signals;
 }
 
@@ -40,7 +41,7 @@ bool install_handlers() {
     // A handler is not interrupted by another one on its thread: the numbers reach the
     // pipe in the order in which the handlers began.
     action.sa_mask = control_signals();
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1}) {
         if (sigaction(signal, &action, nullptr) != 0) {
             return false;
         }

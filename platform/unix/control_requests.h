@@ -1,6 +1,6 @@
-// How stop and interrogate requests reach the dispatcher under systemd: SIGTERM and
-// SIGINT ask to stop, SIGHUP to interrogate. Their handler writes the signal's number to
-// a pipe that the dispatcher's thread reads.
+// How control requests reach the dispatcher under systemd: SIGTERM and SIGINT ask to stop,
+// SIGHUP to interrogate, SIGUSR1 to reopen the logs. Their handler writes the signal's
+// number to a pipe that the dispatcher's thread reads.
 #pragma once
 
 #include <string>

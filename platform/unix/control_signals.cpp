@@ -8,7 +8,8 @@ namespace platform {
 
 namespace {
 
-const int stop_signals[] = {SIGTERM, SIGINT, SIGHUP};
+// With SIGUSR1, the service's request to reopen its logs.
+const int stop_signals[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1};
 constexpr int stop_signal_count = sizeof stop_signals / sizeof stop_signals[0];
 
 } // namespace

@@ -33,6 +33,9 @@ std::string status_text(const service_status& status) {
         text << "State " << status.current_state;
         break;
     }
+    if (status.note != nullptr) {
+        text << ", " << status.note;
+    }
     return text.str();
 }
 

@@ -2,12 +2,12 @@
 //
 // The process counts as started by a service manager when NOTIFY_SOCKET names the
 // manager's socket. The dispatcher then runs the service's main function on a thread of
-// its own and, on the thread that called it, turns SIGTERM and SIGINT into stop requests
-// and SIGHUP into interrogate requests for the registered handler, one at a time, until
-// the main function has returned. As under the Windows service control manager, requests
-// reach the handler only while the service is running: those that come while start is
-// pending wait, in order, until running has been reported; those that come once stop is
-// pending or stopped has been reported are dropped.
+// its own and, on the thread that called it, turns SIGTERM and SIGINT into stop requests,
+// SIGHUP into interrogate requests and SIGUSR1 into requests to reopen the logs for the
+// registered handler, one at a time, until the main function has returned. As under the Windows
+// service control manager, requests reach the handler only while the service is running: those that
+// come while start is pending wait, in order, until running has been reported; those that come once
+// stop is pending or stopped has been reported are dropped.
 //
 // The requests come as signals: see control_requests.cpp.
 #include <cerrno>
@@ -48,7 +48,14 @@ struct dispatcher_state {
 dispatcher_state dispatcher;
 
 std::uint32_t control_for(unsigned char signal) {
-    return signal == SIGHUP ? service_control_interrogate : service_control_stop;
+    switch (signal) {
+    case SIGHUP:
+        return service_control_interrogate;
+    case SIGUSR1:
+        return service_control_reopen_logs;
+    default:
+        return service_control_stop;
+    }
 }
 
 std::uint32_t reported_state() {

@@ -24,8 +24,9 @@ using sigaction_function = int (*)(int, const struct sigaction*, struct sigactio
 
 std::atomic<bool> holding{false};
 
+// SIGUSR1 too: a Java VM that wanted it would take the requests to reopen the logs.
 bool is_control_signal(int signal) {
-    return signal == SIGTERM || signal == SIGINT || signal == SIGHUP;
+    return signal == SIGTERM || signal == SIGINT || signal == SIGHUP || signal == SIGUSR1;
 }
 
 // The C library's sigaction (or a sanitizer's in front of it): the next definition after

@@ -30,6 +30,14 @@ TEST(notify_message, each_state_adds_its_own_systemd_key) {
               "X_ORVO_WAIT_HINT=0\nSTATUS=Stopped (exit code 1610)\nEXIT_STATUS=1610");
 }
 
+TEST(notify_message, a_note_follows_the_state_s_words_and_changes_nothing_else) {
+    platform::service_status running = status(4, 7, 0, 0, 0);
+    running.note = "logs reopened";
+    EXPECT_EQ(platform::notify_message(running),
+              "X_ORVO_STATE=4\nX_ORVO_CONTROLS=7\nX_ORVO_EXIT_CODE=0\nX_ORVO_CHECKPOINT=0\n"
+              "X_ORVO_WAIT_HINT=0\nSTATUS=Running, logs reopened\nREADY=1");
+}
+
 TEST(notify_message, a_service_specific_exit_code_is_carried_only_where_there_is_one) {
     platform::service_status stopped = status(1, 7, 1066, 0, 0);
     stopped.service_specific_exit_code = 4294967295u; // System.exit(-1)

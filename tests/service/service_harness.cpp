@@ -190,6 +190,22 @@ bool creation_watch::wait() {
     }
 }
 
+bool wait_for_writes(const std::string& folder, const std::function<bool()>& done) {
+    const int inotify = inotify_init1(IN_CLOEXEC);
+    if (inotify < 0 || inotify_add_watch(inotify, folder.c_str(), IN_CREATE | IN_MODIFY) < 0) {
+        throw std::runtime_error("cannot watch " + folder);
+    }
+    alignas(inotify_event) char buffer[4096];
+    bool held = done();
+    for (pollfd waiting{inotify, POLLIN, 0}; !held && poll(&waiting, 1, guard_milliseconds) > 0;) {
+        const ssize_t drained = read(inotify, buffer, sizeof buffer);
+        static_cast<void>(drained);
+        held = done();
+    }
+    close(inotify);
+    return held;
+}
+
 std::vector<report> reports_until_stopped(notify_listener& listener,
                                           const service_process* sender) {
     std::vector<report> reports;

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -87,6 +88,10 @@ class creation_watch {
     int inotify_ = -1;
     std::string name_;
 };
+
+// Waits until `done()` holds, looking again whenever a file in `folder` is created or
+// written; false after the guard time (a hang).
+bool wait_for_writes(const std::string& folder, const std::function<bool()>& done);
 
 // Reads reports until the service says stopped (or nothing more comes, or `sender` has
 // ended); all of them.

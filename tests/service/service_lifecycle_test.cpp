@@ -100,6 +100,7 @@ TEST_F(service_lifecycle, requests_while_stop_is_pending_are_dropped) {
         // The stop method waits on the gate: these arrive while stop is pending.
         std::ofstream gate(stop_gate);
         service->signal(SIGHUP);
+        service->signal(SIGUSR1);
         service->signal(SIGTERM);
         gate << "go\n";
     }

@@ -1,5 +1,9 @@
-// Where the service's standard output and error go.
+// Where the service's standard output and error go, and how they are reopened on SIGUSR1.
 #include <csignal>
+#include <cstdio>
+#include <map>
+#include <numeric>
+#include <thread>
 
 #include "tests/service/service_fixture.h"
 
@@ -7,6 +11,200 @@ namespace orvo_test {
 namespace {
 
 using service_logs = service_test;
+
+// Asks a running service to reopen its logs; the report that answers, whose STATUS= text
+// says how it went.
+std::string reopen_logs(service_process& service, notify_listener& listener) {
+    service.signal(SIGUSR1);
+    const std::optional<report> answer = listener.next();
+    if (!answer) {
+        ADD_FAILURE() << "no answer to SIGUSR1";
+        return std::string();
+    }
+    expect_report(*answer, 4, 7, 0, 0, 0);
+    return answer->fields.at("STATUS");
+}
+
+void rename_file(const std::string& from, const std::string& to) {
+    ASSERT_EQ(std::rename(from.c_str(), to.c_str()), 0) << from;
+}
+
+// What the process has open among `paths`.
+std::vector<std::string> open_among(pid_t pid, const std::vector<std::string>& paths) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+        const std::string target =
+            descriptor_target(pid, std::stoi(entry.path().filename().string()));
+        if (std::find(paths.begin(), paths.end(), target) != paths.end()) {
+            found.push_back(target);
+        }
+    }
+    return found;
+}
+
+// Waits until both files are larger than the sizes given.
+bool both_grow_past(const temp_dir& folder, const std::string& one, std::uintmax_t one_size,
+                    const std::string& other, std::uintmax_t other_size) {
+    return wait_for_writes(folder.path().string(), [&] {
+        return fs::file_size(one) > one_size && fs::file_size(other) > other_size;
+    });
+}
+
+// The writers' numbered lines ("out T I") of each stream and thread, in file order; the
+// other lines apart.
+struct numbered_lines {
+    std::map<std::string, std::vector<long>> numbers; // by "out T"
+    std::vector<std::string> others;
+
+    void add(const std::string& text) {
+        for (const std::string& line : lines_of(text)) {
+            const std::string::size_type last = line.rfind(' ');
+            if ((line.rfind("out ", 0) == 0 || line.rfind("err ", 0) == 0) && last > 3) {
+                numbers[line.substr(0, last)].push_back(std::stol(line.substr(last + 1)));
+            } else {
+                others.push_back(line);
+            }
+        }
+    }
+};
+
+TEST_F(service_logs, sigusr1_reopens_renamed_logs_without_losing_or_doubling_a_line) {
+    service_settings settings = default_settings();
+    settings.parameters = {"write-until-stop:4"};
+    auto service = start(settings);
+    expect_running();
+    const std::string out_log = stdout_log();
+    const std::string err_log = stderr_log();
+    // As under logrotate, the writers write before the rename, on into the renamed files
+    // until the reopen, and into the new ones after it.
+    ASSERT_TRUE(both_grow_past(folder, out_log, 4096, err_log, 4096));
+    rename_file(out_log, out_log + ".1");
+    rename_file(err_log, err_log + ".1");
+    ASSERT_TRUE(both_grow_past(folder, out_log + ".1", fs::file_size(out_log + ".1"),
+                               err_log + ".1", fs::file_size(err_log + ".1")));
+    EXPECT_EQ(reopen_logs(*service, listener), "Running, logs reopened");
+    EXPECT_EQ(descriptor_target(service->pid(), 1), out_log);
+    EXPECT_EQ(descriptor_target(service->pid(), 2), err_log);
+    // Nothing keeps the renamed files open, so that rotation can delete them.
+    EXPECT_EQ(open_among(service->pid(), {out_log + ".1", err_log + ".1"}),
+              std::vector<std::string>{});
+    ASSERT_TRUE(both_grow_past(folder, out_log, 0, err_log, 0));
+    expect_stop_on(*service, SIGTERM);
+
+    for (const std::string stream : {"out", "err"}) {
+        const std::string log = stream == "out" ? out_log : err_log;
+        numbered_lines lines;
+        lines.add(read_file(log + ".1"));
+        lines.add(read_file(log));
+        ASSERT_EQ(lines.numbers.size(), 4u) << stream;
+        for (const auto& [writer, numbers] : lines.numbers) {
+            std::vector<long> expected(numbers.size());
+            std::iota(expected.begin(), expected.end(), 0);
+            EXPECT_EQ(numbers, expected) << writer << ": a line lost, doubled or out of order";
+        }
+        const std::vector<std::string> others =
+            stream == "out"
+                ? std::vector<std::string>{"start write-until-stop:4", "started",
+                                           "stop write-until-stop:4", "stopped", "shutdown hook"}
+                : std::vector<std::string>{"start on stderr"};
+        EXPECT_EQ(lines.others, others);
+    }
+}
+
+TEST_F(service_logs, a_reopen_asked_for_while_start_is_pending_waits_for_running) {
+    const std::string start_gate = make_pipe("start-gate");
+    service_settings settings = default_settings();
+    settings.parameters = {"start-waits-for:" + start_gate};
+    auto service = start(settings);
+    {
+        // Open, the gate holds the start method after its first lines.
+        std::ofstream gate(start_gate);
+        rename_file(stdout_log(), stdout_log() + ".1");
+        rename_file(stderr_log(), stderr_log() + ".1");
+        service->signal(SIGUSR1);
+        while (service->signal_pending(SIGUSR1)) {
+            std::this_thread::yield();
+        }
+        gate << "go\n";
+    }
+    expect_running();
+    const std::optional<report> reopened = listener.next();
+    ASSERT_TRUE(reopened);
+    expect_report(*reopened, 4, 7, 0, 0, 0);
+    EXPECT_EQ(reopened->fields.at("STATUS"), "Running, logs reopened");
+    expect_stop_on(*service, SIGTERM);
+    const std::string parameter = "start-waits-for:" + start_gate;
+    EXPECT_EQ(lines_of(read_file(stdout_log() + ".1")),
+              (std::vector<std::string>{"start " + parameter, "started"}));
+    EXPECT_EQ(lines_of(read_file(stdout_log())),
+              (std::vector<std::string>{"stop " + parameter, "stopped", "shutdown hook"}));
+    EXPECT_EQ(read_file(stderr_log() + ".1"), "start on stderr\n");
+    EXPECT_TRUE(fs::exists(stderr_log()));
+}
+
+// A log that cannot be opened again: the old one stays in place, and the stderr log in
+// use says so.
+struct failed_reopen {
+    const char* name;
+    const char* stderr_log;    // in the test's folder
+    const char* renamed[2][2]; // what is renamed before SIGUSR1, from, to
+    const char* made_folder;   // a folder made where a log was, or null
+    const char* failed;        // the log that cannot be reopened
+    const char* output_after;  // where standard output and error point then
+    const char* error_after;
+};
+
+void PrintTo(const failed_reopen& reopen, std::ostream* out) {
+    *out << reopen.name;
+}
+
+const failed_reopen failed_reopens[] = {
+    {"log_path_now_a_folder",
+     "err.log",
+     {{"out.log", "out.log.1"}, {"err.log", "err.log.1"}},
+     "out.log",
+     "out.log",
+     "out.log.1",
+     "err.log"},
+    {"folder_of_the_log_gone",
+     "logs/err.log",
+     {{"out.log", "out.log.1"}, {"logs", "logs.1"}},
+     nullptr,
+     "logs/err.log",
+     "out.log",
+     "logs.1/err.log"},
+};
+
+class service_failed_reopen : public service_test,
+                              public ::testing::WithParamInterface<failed_reopen> {};
+
+TEST_P(service_failed_reopen, keeps_the_old_log_and_says_so) {
+    const failed_reopen& at = GetParam();
+    fs::create_directory(folder / "logs");
+    service_settings settings = default_settings();
+    settings.stderr_log = folder / at.stderr_log;
+    auto service = start(settings);
+    expect_running();
+    for (const auto& rename : at.renamed) {
+        rename_file(folder / rename[0], folder / rename[1]);
+    }
+    if (at.made_folder != nullptr) {
+        fs::create_directory(folder / at.made_folder);
+    }
+    EXPECT_EQ(reopen_logs(*service, listener), "Running, a log could not be reopened");
+    EXPECT_EQ(descriptor_target(service->pid(), 1), folder / at.output_after);
+    EXPECT_EQ(descriptor_target(service->pid(), 2), folder / at.error_after);
+    expect_stop_on(*service, SIGTERM);
+    const std::string line = "error: couldn't reopen log file \"" + (folder / at.failed) +
+                             "\"; the old one stays in use.\r\n";
+    EXPECT_NE(read_file(folder / at.error_after).find(line), std::string::npos);
+    // What comes later goes on in the log in place.
+    EXPECT_NE(read_file(folder / at.output_after).find("stopped\nshutdown hook\n"),
+              std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(cases, service_failed_reopen, ::testing::ValuesIn(failed_reopens),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(service_logs, logs_keep_their_earlier_content) {
     write_file(stdout_log(), "earlier out\n");

@@ -4,6 +4,8 @@ import java.io.BufferedReader;
 import java.io.FileReader;
 import java.io.IOException;
 import java.lang.reflect.Field;
+import java.util.ArrayList;
+import java.util.List;
 
 // The server class of the service tests. It says on both streams what is called with
 // which parameters, and registers a shutdown hook, which the Java VM runs while it is
@@ -15,9 +17,13 @@ import java.lang.reflect.Field;
 // Java VM with System.exit(N) or Runtime.halt(N) in that method; "exit-when:PATH:N" does
 // it on a thread of its own once a line can be read from PATH; "crash-in-start" makes the
 // VM crash. "thread-waits-for:PATH" starts a thread that is no daemon and ends only once a
-// line can be read from PATH, which holds up the Java VM's destruction until then.
+// line can be read from PATH, which holds up the Java VM's destruction until then;
+// "write-until-stop:N" starts N threads that write numbered lines to both streams
+// ("out T I", "err T I") until the stop method ends them.
 public final class Probe {
     private static String[] parameters = new String[0];
+    private static final List<Thread> writers = new ArrayList<>();
+    private static volatile boolean writing = true;
 
     private Probe() {}
 
@@ -30,6 +36,7 @@ public final class Probe {
         endIfAsked("-in-start:");
         exitLater();
         keepAlive();
+        startWriters();
         for (String parameter : parameters) {
             if (parameter.equals("crash-in-start")) {
                 crash();
@@ -40,6 +47,7 @@ public final class Probe {
 
     public static void stop() throws IOException {
         System.out.println("stop " + String.join(",", parameters));
+        stopWriters();
         waitFor("stop-waits-for:");
         endIfAsked("-in-stop:");
         System.out.println("stopped");
@@ -101,6 +109,36 @@ public final class Probe {
                         throw new RuntimeException(e);
                     }
                 }).start();
+            }
+        }
+    }
+
+    private static void startWriters() {
+        for (String parameter : parameters) {
+            if (parameter.startsWith("write-until-stop:")) {
+                int count = Integer.parseInt(parameter.substring("write-until-stop:".length()));
+                for (int t = 0; t < count; ++t) {
+                    final int thread = t;
+                    Thread writer = new Thread(() -> {
+                        for (int i = 0; writing; ++i) {
+                            System.out.println("out " + thread + " " + i);
+                            System.err.println("err " + thread + " " + i);
+                        }
+                    });
+                    writers.add(writer);
+                    writer.start();
+                }
+            }
+        }
+    }
+
+    private static void stopWriters() {
+        writing = false;
+        for (Thread writer : writers) {
+            try {
+                writer.join();
+            } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
             }
         }
     }

@@ -1,0 +1,57 @@
+#include "service/reopen_logs.h"
+
+#include <sstream>
+#include <string>
+
+#include "javahost/diagnostic.h"
+#include "platform/standard_handles.h"
+#include "settings/settings.h"
+
+namespace {
+
+struct reopened {
+    platform::file_handle file; // the file now in place, or invalid_file_handle
+    bool failed;                // the log could not be opened: the old one stays
+};
+
+// Puts the log at `path` in place of `stream`; `shared` is the file just opened for the
+// other stream, which serves this one too when `path` names it.
+reopened reopen(platform::standard_stream stream, const std::string& path,
+                platform::file_handle shared) {
+    if (path.empty()) {
+        return {platform::invalid_file_handle, false}; // never opened: nothing to reopen
+    }
+    const platform::file_handle file =
+        platform::names_open_file(path, shared) ? shared : platform::open_log_file(path);
+    if (file == platform::invalid_file_handle) {
+        return {file, true};
+    }
+    platform::move_to_end(file);
+    platform::set_standard_handle(stream, file);
+    return {file, false};
+}
+
+void report_not_reopened(const std::string& path) {
+    std::ostringstream line;
+    line << "error: couldn't reopen log file \"" << path << "\"; the old one stays in use."
+         << "\r\n";
+    write_diagnostic(line);
+}
+
+} // namespace
+
+bool reopen_logs() {
+    const std::string& output_path = stdout_log(settings);
+    const std::string& error_path = stderr_log(settings);
+    const reopened output =
+        reopen(platform::standard_stream::output, output_path, platform::invalid_file_handle);
+    const reopened error = reopen(platform::standard_stream::error, error_path, output.file);
+    // Written once both are in place, so that the lines reach the stderr log in use.
+    if (output.failed) {
+        report_not_reopened(output_path);
+    }
+    if (error.failed) {
+        report_not_reopened(error_path);
+    }
+    return !output.failed && !error.failed;
+}
