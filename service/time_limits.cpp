@@ -34,7 +34,8 @@ struct watch_state {
     std::uint64_t generation = 0; // which watch is the current one
 };
 
-watch_state watch;
+// Never destroyed: a watch's thread may still be on its way out when the process ends.
+watch_state& watch = *new watch_state;
 watch_clock::time_point start_requested;
 
 std::uint32_t milliseconds_left(watch_clock::time_point deadline) {
