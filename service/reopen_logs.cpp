@@ -50,7 +50,8 @@ bool reopen_logs() {
     if (output.failed) {
         report_not_reopened(output_path);
     }
-    if (error.failed) {
+    // One log named for both streams is one failure, said once.
+    if (error.failed && !(output.failed && error_path == output_path)) {
         report_not_reopened(error_path);
     }
     return !output.failed && !error.failed;
