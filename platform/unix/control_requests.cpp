@@ -23,10 +23,9 @@ int request_pipe[2] = {-1, -1};
 sigset_t control_signals() {
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGHUP);
-    sigaddset(&signals, SIGUSR1);
+    for (const int signal : control_signal_numbers) {
+        sigaddset(&signals, signal);
+    }
     return signals;
 }
 
@@ -41,7 +40,7 @@ bool install_handlers() {
     // A handler is not interrupted by another one on its thread: the numbers reach the
     // pipe in the order in which the handlers began.
     action.sa_mask = control_signals();
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1}) {
+    for (const int signal : control_signal_numbers) {
         if (sigaction(signal, &action, nullptr) != 0) {
             return false;
         }

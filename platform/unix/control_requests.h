@@ -3,9 +3,15 @@
 // number to a pipe that the dispatcher's thread reads.
 #pragma once
 
+#include <csignal>
 #include <string>
 
 namespace platform {
+
+// The signals that carry control requests, each handled by writing its number to the
+// pipe; the Java VM must not take them over while it is created (signal_hold.cpp), nor
+// keep handlers of its own for them afterwards (control_signals.cpp).
+constexpr int control_signal_numbers[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1};
 
 // A byte in the pipe that is no signal's number: it only wakes the dispatcher.
 constexpr unsigned char wake_byte = 0;

@@ -4,13 +4,14 @@
 
 #include <csignal>
 
+#include "platform/unix/control_requests.h"
+
 namespace platform {
 
 namespace {
 
-// With SIGUSR1, the service's request to reopen its logs.
-const int stop_signals[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1};
-constexpr int stop_signal_count = sizeof stop_signals / sizeof stop_signals[0];
+// The service's control signals, SIGUSR1 (reopen the logs) among them.
+constexpr int stop_signal_count = sizeof control_signal_numbers / sizeof control_signal_numbers[0];
 
 } // namespace
 
@@ -21,7 +22,7 @@ struct control_signal_guard::saved_handling {
 
 control_signal_guard::control_signal_guard() : saved_(new saved_handling{}) {
     for (int i = 0; i < stop_signal_count; ++i) {
-        saved_->noted[i] = sigaction(stop_signals[i], nullptr, &saved_->actions[i]) == 0;
+        saved_->noted[i] = sigaction(control_signal_numbers[i], nullptr, &saved_->actions[i]) == 0;
     }
 }
 
@@ -36,7 +37,7 @@ void control_signal_guard::restore() {
     for (int i = 0; i < stop_signal_count; ++i) {
         // sa_handler and sa_sigaction share their storage: SIG_DFL reads the same in both.
         if (saved_->noted[i] && saved_->actions[i].sa_handler != SIG_DFL) {
-            sigaction(stop_signals[i], &saved_->actions[i], nullptr);
+            sigaction(control_signal_numbers[i], &saved_->actions[i], nullptr);
         }
     }
     saved_.reset();

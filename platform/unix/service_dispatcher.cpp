@@ -4,10 +4,10 @@
 // manager's socket. The dispatcher then runs the service's main function on a thread of
 // its own and, on the thread that called it, turns SIGTERM and SIGINT into stop requests,
 // SIGHUP into interrogate requests and SIGUSR1 into requests to reopen the logs for the
-// registered handler, one at a time, until the main function has returned. As under the Windows
-// service control manager, requests reach the handler only while the service is running: those that
-// come while start is pending wait, in order, until running has been reported; those that come once
-// stop is pending or stopped has been reported are dropped.
+// registered handler, one at a time, until the main function has returned. As under the
+// Windows service control manager, requests reach the handler only while the service is
+// running: those that come while start is pending wait, in order, until running has been
+// reported; those that come once stop is pending or stopped has been reported are dropped.
 //
 // The requests come as signals: see control_requests.cpp.
 #include <cerrno>

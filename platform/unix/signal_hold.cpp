@@ -17,6 +17,7 @@
 #include <signal.h>
 
 #include "platform/service_control.h"
+#include "platform/unix/control_requests.h"
 
 namespace {
 
@@ -24,9 +25,14 @@ using sigaction_function = int (*)(int, const struct sigaction*, struct sigactio
 
 std::atomic<bool> holding{false};
 
-// SIGUSR1 too: a Java VM that wanted it would take the requests to reopen the logs.
+// SIGUSR1 among them: a Java VM that wanted it would take the requests to reopen the logs.
 bool is_control_signal(int signal) {
-    return signal == SIGTERM || signal == SIGINT || signal == SIGHUP || signal == SIGUSR1;
+    for (const int control : platform::control_signal_numbers) {
+        if (signal == control) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The C library's sigaction (or a sanitizer's in front of it): the next definition after
