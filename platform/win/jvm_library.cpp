@@ -10,6 +10,7 @@
 
 #include "platform/dynamic_library.h"
 #include "platform/file_status.h"
+#include "platform/win/environment.h"
 
 namespace platform {
 
@@ -89,13 +90,7 @@ void add_folder(std::vector<library_folder>& folders, const std::string& path, b
 }
 
 void add_path_folders(std::vector<library_folder>& folders) {
-    const DWORD size = GetEnvironmentVariableA("PATH", nullptr, 0);
-    if (size == 0) {
-        return;
-    }
-    std::string path(size, '\0');
-    const DWORD length = GetEnvironmentVariableA("PATH", path.data(), size);
-    path.resize(length < size ? length : 0);
+    const std::string path = environment_value("PATH");
     std::string::size_type start = 0;
     while (start <= path.size()) {
         std::string::size_type end = path.find(';', start);

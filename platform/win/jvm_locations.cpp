@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/win/environment.h"
+
 namespace platform {
 
 namespace {
@@ -22,17 +24,6 @@ void add_runtime(std::vector<jvm_location>& locations, std::string home,
     }
     locations.push_back({home + "bin\\server\\jvm.dll", source});
     locations.push_back({home + "jre\\bin\\server\\jvm.dll", source});
-}
-
-std::string environment_value(const char* name) {
-    const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
-    if (size == 0) {
-        return std::string();
-    }
-    std::string value(size, '\0');
-    const DWORD length = GetEnvironmentVariableA(name, value.data(), size);
-    value.resize(length < size ? length : 0);
-    return value;
 }
 
 // A string value of `subkey`; empty when there is none.
