@@ -12,10 +12,10 @@ vm_end_handlers handlers;
 std::atomic<bool> created{false};
 
 void end_creation() {
-    report_vm_not_created_quietly();
     if (handlers.creation_failed != nullptr) {
         handlers.creation_failed();
     }
+    report_vm_not_created_quietly();
     platform::exit_process(1);
 }
 
@@ -29,10 +29,10 @@ void JNICALL vm_exit_hook(jint status) {
     if (!created.load()) {
         end_creation();
     }
-    report_vm_exited(status);
     if (handlers.exited != nullptr) {
         handlers.exited(status);
     }
+    report_vm_exited(status);
     platform::exit_process(static_cast<std::uint32_t>(status));
 }
 
@@ -42,6 +42,10 @@ void JNICALL vm_exit_hook(jint status) {
 void JNICALL vm_abort_hook() {
     if (!created.load()) {
         end_creation();
+    }
+    if (handlers.aborted != nullptr) {
+        handlers.aborted();
+        return;
     }
     report_vm_aborted();
 }

@@ -10,17 +10,23 @@
 
 #include <cstdint>
 
+// Each handler writes its line itself (with the functions of diagnostic.h), so that it can
+// first make sure that no other end of the process has been told: one end, one line.
 struct vm_end_handlers {
-    // The VM exits or aborts before JNI_CreateJavaVM returned; the line "couldn't create
-    // JavaVM." has been written. Must end the process.
+    // The VM exits or aborts before JNI_CreateJavaVM returned: the line is "couldn't
+    // create JavaVM." (report_vm_not_created_quietly). Must end the process.
     void (*creation_failed)() = nullptr;
-    // The Java program ended the VM with `status` once it was created; the line that names
-    // the status has been written. Runs on the VM's own thread, after the Java shutdown
+    // The Java program ended the VM with `status` once it was created: the line names the
+    // status (report_vm_exited). Runs on the VM's own thread, after the Java shutdown
     // hooks, while the thread that called exit waits: it must end the process and must
     // not wait for anything that thread may hold.
     void (*exited)(std::int32_t status) = nullptr;
+    // The VM aborts (crashes) once created: the line is "the Java VM aborted."
+    // (report_vm_aborted). May run in a signal handler: only async-signal-safe calls.
+    // Returns, and the VM goes on to abort the process.
+    void (*aborted)() = nullptr;
 };
 
-// Sets what the hooks do. Without handlers, the hooks end the process with the VM's
-// status after their line (1 for a failed creation).
+// Sets what the hooks do. Without handlers, the hooks write their line and end the
+// process with the VM's status (1 for a failed creation), or let it abort.
 void set_vm_end_handlers(const vm_end_handlers& handlers);

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "javahost/diagnostic.h"
 #include "javahost/vm_end.h"
 #include "platform/last_error.h"
 #include "platform/process_exit.h"
@@ -28,15 +29,24 @@ bool claim_end(std::uint32_t exit_code, std::uint32_t specific) {
 // The Java VM exited while it was created: the start failed as a refused creation fails.
 void on_creation_failed() {
     const std::uint32_t code = platform::last_error();
-    end_service_now(code != 0 ? code : exit_start_failed, 0);
+    end_service_now(code != 0 ? code : exit_start_failed, 0, report_vm_not_created_quietly);
 }
 
 // System.exit(0) is a clean end of the service; any other status a failure that carries it.
 void on_java_exit(std::int32_t status) {
+    const auto say = [status] { report_vm_exited(status); };
     if (status == 0) {
-        end_service_now(0, 0);
+        end_service_now(0, 0, say);
     }
-    end_service_now(exit_java_status, static_cast<std::uint32_t>(status));
+    end_service_now(exit_java_status, static_cast<std::uint32_t>(status), say);
+}
+
+// A crash ends the process without a stopped report, so that the service manager sees a
+// crash; it is said only when no other end has been.
+void on_java_abort() {
+    if (claim_end(0, 0)) {
+        report_vm_aborted();
+    }
 }
 
 } // namespace
@@ -45,6 +55,7 @@ void install_vm_end_handlers() {
     vm_end_handlers handlers;
     handlers.creation_failed = on_creation_failed;
     handlers.exited = on_java_exit;
+    handlers.aborted = on_java_abort;
     set_vm_end_handlers(handlers);
 }
 
@@ -52,10 +63,12 @@ bool claim_ordinary_end(std::uint32_t exit_code) {
     return claim_end(exit_code, 0);
 }
 
-void end_service_now(std::uint32_t exit_code, std::uint32_t specific) {
+void end_service_now(std::uint32_t exit_code, std::uint32_t specific,
+                     const std::function<void()>& say) {
     if (!claim_end(exit_code, specific)) {
         wait_for_process_end();
     }
+    say();
     report_stopped_at_once(exit_code, specific);
     platform::exit_process(platform::status_for_sudden_end(exit_code, specific));
 }

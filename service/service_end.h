@@ -2,11 +2,14 @@
 //
 // The ordinary way is cleanup_service's stopped report after the stop path or a failed
 // start. Other ways end the process at once from wherever they are noticed: the Java VM
-// ends the process itself (System.exit, Runtime.halt, an exit while it is created). Only
-// one of them reports stopped; the process's exit status then tells the same end.
+// ends the process itself (System.exit, Runtime.halt, an exit while it is created), a time
+// limit runs out. Only one of them reports stopped, and only that one says why in its
+// line: each claims the end before it writes anything. The process's exit status then
+// tells the same end.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 // Hands the Java host what to do when the Java VM ends the process itself.
 void install_vm_end_handlers();
@@ -16,9 +19,12 @@ void install_vm_end_handlers();
 // caller must not go on.
 bool claim_ordinary_end(std::uint32_t exit_code);
 
-// Reports stopped with these codes, unless an end has been claimed already, and ends the
-// process with the status that carries them. Takes no lock that the stop path holds.
-[[noreturn]] void end_service_now(std::uint32_t exit_code, std::uint32_t specific);
+// Claims the end; then writes the end's line with `say`, reports stopped with these codes
+// and ends the process with the status that carries them. When another end was claimed
+// first, says nothing and waits for the process to end. Takes no lock that the stop path
+// holds.
+[[noreturn]] void end_service_now(std::uint32_t exit_code, std::uint32_t specific,
+                                  const std::function<void()>& say);
 
 // Waits for ever: a thread that lost the end to another one, which ends the process.
 [[noreturn]] void wait_for_process_end();

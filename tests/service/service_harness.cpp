@@ -106,6 +106,18 @@ void notify_listener::remove() {
     unlink(path_.c_str());
 }
 
+void notify_listener::stall() {
+    const int filler = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
+    const char junk[] = "X_ORVO_TEST_FILLER=1";
+    while (sendto(filler, junk, sizeof junk - 1, MSG_DONTWAIT,
+                  reinterpret_cast<const sockaddr*>(&address), sizeof address) >= 0) {
+    }
+    close(filler);
+}
+
 service_process::service_process(const std::vector<std::string>& arguments,
                                  const std::string& notify_socket, const std::string& console_out,
                                  const std::string& console_err) {

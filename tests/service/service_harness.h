@@ -38,6 +38,9 @@ class notify_listener {
     std::optional<report> next(const service_process* sender = nullptr);
     // Removes the socket's file, so that further reports cannot be sent.
     void remove();
+    // Fills the socket's queue, as a service manager that stops reading would leave it: a
+    // report then waits for room until its sender gives up.
+    void stall();
 
   private:
     std::string path_;
