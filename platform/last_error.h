@@ -2,10 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
 std::uint32_t last_error();
 void set_last_error(std::uint32_t code);
+
+// The system's own words for an error code that a failed system call left (an errno value
+// on POSIX systems, a Windows error code on Windows), without a final period, so that a
+// line can end with its own: "No such file or directory", "Access is denied".
+std::string error_text(std::uint32_t code);
 
 } // namespace platform

@@ -12,4 +12,12 @@ namespace platform {
 // the process (a pipe without reader), and may be called in a signal handler.
 void write_standard_error(const char* data, std::size_t size);
 
+// Keeps hold of standard error as the process found it, before the service points it at a
+// log: the service manager's own (the journal under systemd). Call it first in main.
+void keep_initial_standard_error();
+
+// write_standard_error, to the standard error that keep_initial_standard_error kept (where
+// nothing was kept, the current one; where there was none to keep, nowhere).
+void write_initial_standard_error(const char* data, std::size_t size);
+
 } // namespace platform

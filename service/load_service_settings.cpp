@@ -3,23 +3,22 @@
 #include <exception>
 #include <sstream>
 
-#include "javahost/diagnostic.h"
 #include "platform/last_error.h"
 #include "service/exit_codes.h"
+#include "service/host_errors.h"
 #include "settings/exceptions.h"
 #include "settings/load_settings.h"
 #include "settings/settings.h"
 
 namespace {
 
-// Before the logs are opened, standard error is where the service manager put it: the
-// journal under systemd.
+// No log is open yet: the line goes where the service manager looks.
 void write_settings_error(const std::string& path, const std::string& reason) {
     std::ostringstream line;
     line << "error: couldn't load settings file \"" << path << "\": " << reason
          << "; check it with orvo-check."
          << "\r\n";
-    write_diagnostic(line);
+    write_host_error(line);
     platform::set_last_error(exit_settings_not_loaded);
 }
 
@@ -48,5 +47,5 @@ void report_missing_settings_path() {
     line << "error: no settings file: the service's command line must name it as its first "
             "argument."
          << "\r\n";
-    write_diagnostic(line);
+    write_host_error(line);
 }

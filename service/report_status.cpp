@@ -1,7 +1,11 @@
 #include "service/report_status.h"
 
+#include <atomic>
+#include <sstream>
+
 #include "platform/last_error.h"
 #include "platform/service_control.h"
+#include "service/host_errors.h"
 #include "service/service_globals.h"
 #include "service/stop_path.h"
 
@@ -31,11 +35,34 @@ platform::service_status make_status(std::uint32_t new_state, std::uint32_t exit
     return status;
 }
 
+// The error of the first report that could not be sent; 0 while every report went.
+std::atomic<std::uint32_t> first_failed_report{0};
+
+// Sends `status`; false, with the last-error code of the failed send, when it cannot be
+// sent. The first failure is said where the operator looks: the service manager has not
+// heard it, and will not hear the service's end either.
+bool send(const platform::service_status& status) {
+    if (platform::set_service_status(status_handle, status)) {
+        return true;
+    }
+    const std::uint32_t error = platform::last_error();
+    std::uint32_t none = 0;
+    if (first_failed_report.compare_exchange_strong(none, error)) {
+        std::ostringstream line;
+        line << "error: couldn't send a status report to the service manager: "
+             << platform::error_text(error) << "."
+             << "\r\n";
+        write_host_error(line);
+    }
+    platform::set_last_error(error);
+    return false;
+}
+
 // Sends `status`. The service cannot tell the manager where it stands when that fails:
 // bring it down. The failed report's error is what the caller ends the service with,
 // whatever the stop path leaves behind.
 bool send_or_stop(const platform::service_status& status) {
-    if (platform::set_service_status(status_handle, status)) {
+    if (send(status)) {
         return true;
     }
     const std::uint32_t error = platform::last_error();
@@ -54,15 +81,19 @@ bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32
 bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific) {
     platform::service_status status = make_status(platform::service_stopped, exit_code, 0, 0);
     status.service_specific_exit_code = specific;
-    return status_handle != nullptr && platform::set_service_status(status_handle, status);
+    return status_handle != nullptr && send(status);
 }
 
 void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::uint32_t wait_hint) {
-    platform::set_service_status(status_handle, make_status(new_state, 0, check_point, wait_hint));
+    send(make_status(new_state, 0, check_point, wait_hint));
 }
 
 bool report_current_state_noting(const char* note) {
     platform::service_status status = make_status(0, 0, 0, 0);
     status.note = note;
     return send_or_stop(status);
+}
+
+std::uint32_t failed_report_error() {
+    return first_failed_report.load();
 }

@@ -2,6 +2,11 @@
 
 #include <cstdint>
 
+// Every report that cannot be sent is a failure of the service: the first one writes
+// "error: couldn't send a status report to the service manager: REASON." to the standard
+// error the process was started with, and its error is what the service ends with
+// (failed_report_error).
+
 // Reports `new_state` to the service manager, or current_state again when `new_state` is
 // 0. False when the report could not be sent; the stop path has then run, and the
 // last-error code is that of the failed report.
@@ -19,3 +24,7 @@ void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::ui
 // Reports current_state again as report_status(0, 0, 0, 0) does, with `note` added to the
 // words for people where the service manager shows them (the Linux STATUS= text).
 bool report_current_state_noting(const char* note);
+
+// The error of the first report that could not be sent, or 0 when every report went: the
+// exit code of a service that was stopped because the service manager could not be told.
+std::uint32_t failed_report_error();

@@ -45,7 +45,8 @@ void service_main(std::uint32_t /*argc*/, char** /*argv*/) {
         return;
     }
     platform::wait_for_event(stop_event);
-    cleanup_service(0);
+    // A stop that came of a report the service manager could not take is no normal stop.
+    cleanup_service(failed_report_error());
 }
 
 void cleanup_service(std::uint32_t exit_code) {

@@ -2,6 +2,8 @@
 // where the Windows calls it stands in for would set theirs.
 #include "platform/last_error.h"
 
+#include <cstring>
+
 namespace platform {
 
 namespace {
@@ -14,6 +16,12 @@ std::uint32_t last_error() {
 
 void set_last_error(std::uint32_t code) {
     thread_last_error = code;
+}
+
+std::string error_text(std::uint32_t code) {
+    char buffer[256];
+    // The GNU strerror_r returns its text, which may not be in the buffer.
+    return strerror_r(static_cast<int>(code), buffer, sizeof buffer);
 }
 
 } // namespace platform

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <ctime>
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -13,17 +14,22 @@ namespace platform {
 
 namespace {
 
+constexpr int not_kept = -2; // keep_initial_standard_error has not run
+constexpr int none = -1;     // it ran, and descriptor 2 was closed
+
+// A copy of descriptor 2 as the process found it; its own number, so that the service's
+// later dup2 of a log onto descriptor 2 leaves it alone.
+int initial_standard_error = not_kept;
+
 bool is_pending(int signal) {
     sigset_t pending;
     return sigpending(&pending) == 0 && sigismember(&pending, signal) == 1;
 }
 
-} // namespace
-
 // A log that is a pipe whose reader has gone would end the process with SIGPIPE before it
 // could report why it stops. While the write runs, SIGPIPE is blocked on this thread, and
 // one that the write raised is taken back. Every call here is async-signal-safe.
-void write_standard_error(const char* data, std::size_t size) {
+void write_to(int descriptor, const char* data, std::size_t size) {
     const int saved_errno = errno;
     sigset_t pipe_signal;
     sigset_t previous;
@@ -31,13 +37,34 @@ void write_standard_error(const char* data, std::size_t size) {
     sigaddset(&pipe_signal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
     const bool was_pending = is_pending(SIGPIPE);
-    const ssize_t written = write(STDERR_FILENO, data, size);
+    const ssize_t written = write(descriptor, data, size);
     if (written < 0 && errno == EPIPE && !was_pending) {
         const timespec no_wait{0, 0};
         sigtimedwait(&pipe_signal, nullptr, &no_wait);
     }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     errno = saved_errno;
+}
+
+} // namespace
+
+void write_standard_error(const char* data, std::size_t size) {
+    write_to(STDERR_FILENO, data, size);
+}
+
+void keep_initial_standard_error() {
+    const int saved_errno = errno;
+    const int copy = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    initial_standard_error = copy >= 0 ? copy : none;
+    errno = saved_errno;
+}
+
+void write_initial_standard_error(const char* data, std::size_t size) {
+    if (initial_standard_error == not_kept) {
+        write_standard_error(data, size);
+    } else if (initial_standard_error != none) {
+        write_to(initial_standard_error, data, size);
+    }
 }
 
 } // namespace platform

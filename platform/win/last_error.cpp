@@ -13,4 +13,19 @@ void set_last_error(std::uint32_t code) {
     SetLastError(code);
 }
 
+std::string error_text(std::uint32_t code) {
+    const DWORD saved_error = GetLastError();
+    char buffer[512];
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, buffer, sizeof buffer, nullptr);
+    std::string text(buffer, length);
+    // The system's messages end with a period and a line end.
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
+                             text.back() == '.')) {
+        text.pop_back();
+    }
+    SetLastError(saved_error);
+    return text.empty() ? "error " + std::to_string(code) : text;
+}
+
 } // namespace platform

@@ -7,14 +7,43 @@
 
 namespace platform {
 
-void write_standard_error(const char* data, std::size_t size) {
+namespace {
+
+// Standard error as the process found it. SetStdHandle replaces the process's standard
+// handle but leaves this one open. A service usually has none.
+bool initial_kept = false;
+HANDLE initial_standard_error = INVALID_HANDLE_VALUE;
+
+void write_to(HANDLE file, const char* data, std::size_t size) {
     // A failed write (standard error not open) must not replace the error code of the
     // failure being reported: the service's exit code is that code.
     const DWORD saved_error = GetLastError();
     DWORD written = 0;
     const auto count = static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD));
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), data, count, &written, nullptr);
+    WriteFile(file, data, count, &written, nullptr);
     SetLastError(saved_error);
+}
+
+} // namespace
+
+void write_standard_error(const char* data, std::size_t size) {
+    write_to(GetStdHandle(STD_ERROR_HANDLE), data, size);
+}
+
+void keep_initial_standard_error() {
+    const DWORD saved_error = GetLastError();
+    initial_standard_error = GetStdHandle(STD_ERROR_HANDLE);
+    initial_kept = true;
+    SetLastError(saved_error);
+}
+
+void write_initial_standard_error(const char* data, std::size_t size) {
+    if (!initial_kept) {
+        write_standard_error(data, size);
+    } else if (initial_standard_error != nullptr &&
+               initial_standard_error != INVALID_HANDLE_VALUE) {
+        write_to(initial_standard_error, data, size);
+    }
 }
 
 } // namespace platform

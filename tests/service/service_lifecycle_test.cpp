@@ -114,17 +114,30 @@ TEST_F(service_lifecycle, requests_while_stop_is_pending_are_dropped) {
                                   "stop stop-waits-for:" + stop_gate, "stopped", "shutdown hook"}));
 }
 
-TEST_F(service_lifecycle, a_report_that_cannot_be_sent_stops_the_java_side_once) {
-    auto service = start(default_settings());
-    expect_running();
-    listener.remove();
-    // The answer to this cannot be sent: the stop path runs, then the stopped report
-    // fails too, and the stop path must not run a second time.
-    service->signal(SIGHUP);
-    EXPECT_EQ(service->wait(), 0);
-    EXPECT_EQ(lines_of(read_file(stdout_log())),
-              (std::vector<std::string>{"start ", "started", "stop ", "stopped", "shutdown hook"}));
-    EXPECT_EQ(console_err(), "");
+// A report that cannot be sent (the notify socket is gone) is a failure: the stop path
+// runs once, though the stopped report fails too; the service ends with the send's errno
+// (2, ENOENT), and says why, once, on the standard error it was started with.
+TEST_F(service_lifecycle, a_report_that_cannot_be_sent_stops_the_java_side_once_and_fails) {
+    write_file(folder / "settings.xml", settings_xml(default_settings()));
+    for (const int request : {SIGHUP, SIGUSR1}) {
+        SCOPED_TRACE(request);
+        fs::remove(stdout_log());
+        notify_listener manager(folder / ("notify-" + std::to_string(request) + ".sock"));
+        service_process service({folder / "settings.xml"}, manager.path(), folder / "console.out",
+                                folder / "console.err");
+        std::optional<report> next;
+        while ((next = manager.next(&service)) && next->state() != 4) {
+        }
+        ASSERT_TRUE(next) << "never running";
+        manager.remove();
+        service.signal(request);
+        EXPECT_EQ(service.wait(), 2);
+        EXPECT_EQ(
+            lines_of(read_file(stdout_log())),
+            (std::vector<std::string>{"start ", "started", "stop ", "stopped", "shutdown hook"}));
+        EXPECT_EQ(console_err(), "error: couldn't send a status report to the service manager: "
+                                 "No such file or directory.\r\n");
+    }
 }
 
 } // namespace
