@@ -12,6 +12,17 @@
 
 namespace platform {
 
+// The signals with which the Java VM drives its own threads (on POSIX systems its
+// suspend-resume signal, SIGUSR2 unless the environment chose another, and SIGQUIT for
+// thread dumps) are kept away from every thread of the process's own, for the life of the
+// process: the VM's handlers for them expect a thread of the VM and crash on any other,
+// and until the VM has installed them their default action ends the process. Only the VM's
+// own threads, which unblock them, take them, and the suspend-resume handler only hears
+// the VM's own requests: one sent by another process means nothing to it. Call it first in
+// main, before any other thread exists; threads started later inherit it. Nothing to do on
+// Windows.
+void keep_vm_signals_away();
+
 class control_signal_guard {
   public:
     // Notes the current handling of the stop signals.

@@ -2,16 +2,21 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/control_signals.h"
 #include "platform/last_error.h"
 #include "platform/malloc_arenas.h"
 #include "platform/process_exit.h"
 #include "platform/service_control.h"
+#include "platform/standard_error.h"
 #include "service/save_arguments.h"
 #include "service/service_end.h"
 #include "service/service_globals.h"
 #include "service/service_main.h"
 
 int main(int argc, char** argv) {
+    // Before any other thread exists, so that every later one inherits it.
+    platform::keep_vm_signals_away();
+    platform::keep_initial_standard_error();
     platform::limit_malloc_arenas();
     saved_argc = argc;
     const platform::service_table_entry table[] = {

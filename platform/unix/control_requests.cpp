@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -48,28 +47,6 @@ bool install_handlers() {
     return true;
 }
 
-// The signal with which the Java VM suspends and resumes its threads: SIGUSR2 unless the
-// environment chose another, as the VM itself reads it.
-int suspend_resume_signal() {
-    const char* chosen = std::getenv("_JAVA_SR_SIGNUM");
-    const int number = chosen != nullptr ? std::atoi(chosen) : 0;
-    return number > SIGSEGV && number > SIGBUS && number < NSIG ? number : SIGUSR2;
-}
-
-// The Java VM's handlers for its suspend-resume signal and for SIGQUIT (thread dumps)
-// expect to run on a thread of the VM; sent to the process, either could otherwise land on
-// one of ours (the main thread is the kernel's first choice) and crash the VM. Blocked
-// here, they go to the VM's own threads, which unblock them. Threads of ours started
-// later inherit the mask; the VM gives an attached thread its own mask while it is
-// attached and puts this one back when it detaches.
-void keep_vm_signals_away() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGQUIT);
-    sigaddset(&signals, suspend_resume_signal());
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-}
-
 } // namespace
 
 bool open_control_requests() {
@@ -83,7 +60,6 @@ bool open_control_requests() {
     }
     const sigset_t signals = control_signals();
     pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
-    keep_vm_signals_away();
     return true;
 }
 

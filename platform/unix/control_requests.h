@@ -16,9 +16,7 @@ constexpr int control_signal_numbers[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1};
 // A byte in the pipe that is no signal's number: it only wakes the dispatcher.
 constexpr unsigned char wake_byte = 0;
 
-// Opens the pipe and installs the handlers, and keeps the signals that the Java VM takes
-// on its own threads away from the calling thread and the threads it starts later. False,
-// with errno set, on failure.
+// Opens the pipe and installs the handlers. False, with errno set, on failure.
 bool open_control_requests();
 
 // Writes one byte to the pipe; safe in a signal handler.

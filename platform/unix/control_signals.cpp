@@ -4,7 +4,11 @@
 
 #include <csignal>
 
+#include <pthread.h>
+#include <signal.h>
+
 #include "platform/unix/control_requests.h"
+#include "platform/unix/suspend_resume_filter.h"
 
 namespace platform {
 
@@ -14,6 +18,14 @@ namespace {
 constexpr int stop_signal_count = sizeof control_signal_numbers / sizeof control_signal_numbers[0];
 
 } // namespace
+
+void keep_vm_signals_away() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGQUIT);
+    sigaddset(&signals, suspend_resume_signal());
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
 
 struct control_signal_guard::saved_handling {
     struct sigaction actions[stop_signal_count];

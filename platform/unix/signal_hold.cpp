@@ -9,6 +9,9 @@
 // binds to it, tells the VM that the three are ignored and keeps it from changing them. A
 // request that arrives meanwhile goes through the ordinary handler, on whichever thread
 // takes it, and waits in the dispatcher like any other request made while start is pending.
+//
+// The same sigaction() puts a filter in front of the VM's suspend-resume handler, for the
+// life of the process: see suspend_resume_filter.h.
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -18,10 +21,11 @@
 
 #include "platform/service_control.h"
 #include "platform/unix/control_requests.h"
+#include "platform/unix/suspend_resume_filter.h"
 
 namespace {
 
-using sigaction_function = int (*)(int, const struct sigaction*, struct sigaction*);
+using platform::sigaction_function;
 
 std::atomic<bool> holding{false};
 
@@ -52,6 +56,10 @@ extern "C" int sigaction(int signal, const struct sigaction* action,
             previous->sa_handler = SIG_IGN;
         }
         return 0;
+    }
+    int result = 0;
+    if (platform::sigaction_through_filter(signal, action, previous, next_sigaction(), result)) {
+        return result;
     }
     return next_sigaction()(signal, action, previous);
 }

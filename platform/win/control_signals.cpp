@@ -4,6 +4,8 @@
 
 namespace platform {
 
+void keep_vm_signals_away() {}
+
 struct control_signal_guard::saved_handling {};
 
 control_signal_guard::control_signal_guard() = default;
