@@ -44,10 +44,11 @@ std::uint32_t milliseconds_left(watch_clock::time_point deadline) {
 }
 
 [[noreturn]] void end_at_deadline(const char* what, std::uint32_t limit) {
-    std::ostringstream line;
-    line << "error: " << what << " did not complete within " << limit << " ms.\r\n";
-    write_diagnostic(line);
-    end_service_now(exit_request_timeout, 0);
+    end_service_now(exit_request_timeout, 0, [what, limit] {
+        std::ostringstream line;
+        line << "error: " << what << " did not complete within " << limit << " ms.\r\n";
+        write_diagnostic(line);
+    });
 }
 
 // Waits until the watch ends or the deadline passes; true when the deadline passed first.
@@ -105,12 +106,14 @@ bool watch_start(std::uint32_t check_point) {
     }
     const std::uint32_t limit = *settings.start_timeout;
     const watch_clock::time_point deadline = start_requested + milliseconds(limit);
+    // Reported even when no time is left (the settings took longer to read than the whole
+    // limit), so that the manager always hears the limit before the end it brings.
     const std::uint32_t left = milliseconds_left(deadline);
-    if (left == 0) {
-        end_at_deadline("start", limit);
-    }
     if (!report_status(platform::service_start_pending, 0, check_point, left)) {
         return false;
+    }
+    if (left == 0) {
+        end_at_deadline("start", limit);
     }
     begin_watch("start", limit, deadline, false);
     return true;

@@ -177,6 +177,34 @@ TEST_F(service_time_limits, starts_and_stops_are_reported_honestly_and_kept_to_t
     }
 }
 
+// A start limit that runs out while the settings are read, or at any moment after: the
+// manager hears the limit (check-point 3) before the end it brings, and the line goes to
+// the stderr log if it is open by then, else to the standard error orvo was started with.
+// A comment that grows from run to run makes the reading last from well under the limit
+// to well over it.
+TEST_F(service_time_limits, a_start_limit_shorter_than_reading_the_settings_is_reported_first) {
+    const std::string line = "error: start did not complete within 1 ms.\r\n";
+    service_settings settings = default_settings();
+    settings.start_timeout = "1";
+    const std::string xml = settings_xml(settings);
+    for (int run = 0; run < 20; ++run) {
+        SCOPED_TRACE(run);
+        fs::remove(stderr_log());
+        const std::string padding =
+            "<!--" + std::string(static_cast<std::size_t>(run) * 150000, ' ') + "-->\n";
+        write_file(folder / "settings.xml", padding + xml.substr(xml.find("<setting>")));
+        auto service = start_with({folder / "settings.xml"});
+        const std::vector<report> reports = reports_until_stopped(listener, service.get());
+        EXPECT_EQ(service->wait(), 75);
+        ASSERT_EQ(reports.size(), 4u);
+        expect_report(reports[2], 2, 0, 0, 3, reports[2].number("X_ORVO_WAIT_HINT"));
+        EXPECT_LE(reports[2].number("X_ORVO_WAIT_HINT"), 1);
+        EXPECT_EQ(reports[3].number("X_ORVO_EXIT_CODE"), 1053);
+        const std::string log = fs::exists(stderr_log()) ? read_file(stderr_log()) : "";
+        EXPECT_EQ(log + console_err(), line) << "log: " << log;
+    }
+}
+
 // An attribute the service cannot use is a settings error like any other: nothing starts.
 TEST_F(service_time_limits, a_bad_time_limit_keeps_the_settings_from_loading) {
     service_settings settings = default_settings();
