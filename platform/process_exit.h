@@ -16,8 +16,9 @@ namespace platform {
 std::uint32_t status_after_service(std::uint32_t exit_code, std::uint32_t specific);
 
 // The status of a process that ends at once with the service (the Java VM ended the
-// process, a time limit ran out): the service-specific code where there is one, else the
-// exit code, in the form the system keeps.
+// process, a time limit ran out). Under systemd it is status_after_service's. On Windows
+// it is the Java program's own status after System.exit(N) or Runtime.halt(N) (the
+// service-specific code), and 0 for every other end, as after the dispatcher returns.
 std::uint32_t status_for_sudden_end(std::uint32_t exit_code, std::uint32_t specific);
 
 } // namespace platform

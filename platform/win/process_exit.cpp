@@ -18,8 +18,10 @@ std::uint32_t status_after_service(std::uint32_t, std::uint32_t) {
     return 0;
 }
 
+// The service control manager has the service's result from the stopped report, whichever
+// way the service ended: the process's status repeats only what the Java program chose.
 std::uint32_t status_for_sudden_end(std::uint32_t exit_code, std::uint32_t specific) {
-    return exit_code == ERROR_SERVICE_SPECIFIC_ERROR ? specific : exit_code;
+    return exit_code == ERROR_SERVICE_SPECIFIC_ERROR ? specific : 0;
 }
 
 } // namespace platform
