@@ -57,6 +57,15 @@ void report_vm_exited(int status) {
     write_diagnostic(line);
 }
 
+void report_start_threw(const std::string& method, const std::string& class_name,
+                        const std::string& exception_class) {
+    std::ostringstream line;
+    line << "error: the start method \"" << method << "\" of \"" << class_name << "\" threw "
+         << exception_class << "."
+         << "\r\n";
+    write_diagnostic(line);
+}
+
 void report_vm_not_created_quietly() {
     static const char line[] = "error: couldn't create JavaVM.\r\n";
     platform::write_standard_error(line, sizeof line - 1);

@@ -40,34 +40,74 @@ void describe_exception(JNIEnv* env) {
     }
 }
 
-// Calls the chosen start method; with an incomplete parameter array it is not called at
-// all, rather than with missing parameters.
-void call_start(JNIEnv* env, jclass server, const start_method_choice& start,
-                const settings_record& record) {
-    if (!start.takes_parameters) {
-        env->CallStaticVoidMethod(server, start.method);
-        describe_exception(env);
-        return;
+// The name of the class of `thrown`, dotted as Class.getName() gives it; empty when the VM
+// cannot tell. Whatever the lookup throws is discarded: it says nothing of the program.
+std::string class_name_of(JNIEnv* env, jthrowable thrown) {
+    std::string name;
+    const jclass type = env->GetObjectClass(thrown);
+    const jclass class_class = type != nullptr ? env->FindClass("java/lang/Class") : nullptr;
+    const jmethodID get_name =
+        class_class != nullptr ? env->GetMethodID(class_class, "getName", "()Ljava/lang/String;")
+                               : nullptr;
+    const auto text =
+        get_name != nullptr ? static_cast<jstring>(env->CallObjectMethod(type, get_name)) : nullptr;
+    if (text != nullptr && !env->ExceptionCheck()) {
+        if (const char* characters = env->GetStringUTFChars(text, nullptr)) {
+            name = characters;
+            env->ReleaseStringUTFChars(text, characters);
+        }
     }
-    const jobjectArray parameters = make_parameters(env, record.start_method_params);
-    if (parameters == nullptr) {
-        describe_exception(env);
-        report_no_parameters(record.start_method);
-        return;
-    }
-    env->CallStaticVoidMethod(server, start.method, parameters);
-    describe_exception(env);
+    env->ExceptionClear();
+    return name;
 }
 
-void run_start(JNIEnv* env, const settings_record& record) {
+// The start method threw: the VM describes the exception as it does for the stop method,
+// and the host says which start failed, with the exception's class looked up first (the
+// description clears the exception).
+void report_thrown(JNIEnv* env, const settings_record& record) {
+    const jthrowable thrown = env->ExceptionOccurred();
+    env->ExceptionClear();
+    std::string exception_class = class_name_of(env, thrown);
+    if (exception_class.empty()) {
+        exception_class = "an exception";
+    }
+    env->Throw(thrown);
+    env->ExceptionDescribe();
+    report_start_threw(record.start_method, record.class_name, exception_class);
+}
+
+// Calls the chosen start method; with an incomplete parameter array it is not called at
+// all, rather than with missing parameters.
+start_result call_start(JNIEnv* env, jclass server, const start_method_choice& start,
+                        const settings_record& record) {
+    if (!start.takes_parameters) {
+        env->CallStaticVoidMethod(server, start.method);
+    } else {
+        const jobjectArray parameters = make_parameters(env, record.start_method_params);
+        if (parameters == nullptr) {
+            describe_exception(env);
+            report_no_parameters(record.start_method);
+            return start_result::no_parameters;
+        }
+        env->CallStaticVoidMethod(server, start.method, parameters);
+    }
+    if (env->ExceptionCheck()) {
+        report_thrown(env, record);
+        return start_result::start_threw;
+    }
+    return start_result::start_called;
+}
+
+start_result run_start(JNIEnv* env, const settings_record& record) {
     const jclass server = find_server_class(env, record);
     if (server == nullptr) {
-        return;
+        return start_result::no_class;
     }
     start_method_choice start;
-    if (choose_start_method(env, server, record, start)) {
-        call_start(env, server, start, record);
+    if (!choose_start_method(env, server, record, start)) {
+        return start_result::no_method;
     }
+    return call_start(env, server, start, record);
 }
 
 void run_stop(JNIEnv* env, const settings_record& record) {
@@ -82,26 +122,33 @@ void run_stop(JNIEnv* env, const settings_record& record) {
     }
 }
 
-// Runs `work` on the calling thread, attached for its length.
-template <typename Work> void attached(Work work) {
+// Runs `work` on the calling thread, attached for its length; what it returns, or
+// `unattached` when the thread could not be attached.
+template <typename Result, typename Work> Result attached(Work work, Result unattached) {
     // Without a VM (none was created) there is nothing to attach to or to call.
     if (java_vm == nullptr || host_settings == nullptr) {
-        return;
+        return unattached;
     }
     JNIEnv* env = attach_current_thread();
     if (env == nullptr) {
-        return;
+        return unattached;
     }
-    work(env, *host_settings);
+    const Result result = work(env, *host_settings);
     java_vm->DetachCurrentThread();
+    return result;
 }
 
 } // namespace
 
-void start_server() {
-    attached(run_start);
+start_result start_server() {
+    return attached(run_start, start_result::not_attached);
 }
 
 void stop_server() {
-    attached(run_stop);
+    attached(
+        [](JNIEnv* env, const settings_record& record) {
+            run_stop(env, record);
+            return true;
+        },
+        false);
 }

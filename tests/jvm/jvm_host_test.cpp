@@ -217,14 +217,19 @@ TEST_F(RealJvm, MissingStopMethodWritesTheMethodLineNamingIt) {
     EXPECT_EQ(result.out, "destroyed\n");
 }
 
-TEST_F(RealJvm, ThrowingMethodsArePrintedByTheVmAndTheServiceGoesOn) {
+// The VM describes each exception; a throwing start is a failed start, and the host says
+// so after the description, naming the exception's class as Java names it.
+TEST_F(RealJvm, ThrowingMethodsArePrintedByTheVmAndAThrowingStartIsSaid) {
     settings.class_name = "orvotest/Throwing";
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 0);
-    EXPECT_TRUE(contains(result.err, "java.lang.IllegalStateException: start failed"))
-        << result.err;
+    const std::string described = "java.lang.IllegalStateException: start failed";
+    const std::string line = "error: the start method \"start\" of \"orvotest/Throwing\" threw "
+                             "java.lang.IllegalStateException.\r\n";
+    EXPECT_TRUE(contains(result.err, described)) << result.err;
     EXPECT_TRUE(contains(result.err, "java.lang.IllegalStateException: stop failed")) << result.err;
-    EXPECT_EQ(diagnostic_lines(result.err), strings{}) << result.err;
+    EXPECT_EQ(diagnostic_lines(result.err), strings{line}) << result.err;
+    EXPECT_LT(result.err.find(described), result.err.find(line)) << result.err;
     EXPECT_EQ(result.java, "start(String[]) 0\nstop()\n");
     EXPECT_EQ(result.out, "destroyed\n");
 }

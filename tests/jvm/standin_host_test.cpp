@@ -95,7 +95,7 @@ class StandinHost : public ::testing::Test {
             if (created != create_ok) {
                 return;
             }
-            start_server();
+            started = start_server();
             std::thread([] {
                 stop_server();
                 java_vm->DestroyJavaVM();
@@ -156,6 +156,7 @@ class StandinHost : public ::testing::Test {
     temp_dir dir;
     settings_record config;
     int created = -1;
+    start_result started = start_result::not_attached;
 
   private:
     platform::library_handle library_ = nullptr;
@@ -313,6 +314,7 @@ TEST_F(StandinHost, BothVariantsAndNoParametersGiveAnEmptyArray) {
     declare_method("start", "()V");
     declare_method("stop", "()V");
     EXPECT_EQ(run_service(), "");
+    EXPECT_EQ(started, start_result::start_called);
     const lines expected = {
         "AttachCurrentThread arguments=null (already attached)",
         "FindClass app/Server",
@@ -364,6 +366,7 @@ TEST_F(StandinHost, OnlyThePlainVariantIsCalledWithoutArguments) {
     declare_method("start", "()V");
     declare_method("stop", "()V");
     EXPECT_EQ(run_service(), "");
+    EXPECT_EQ(started, start_result::start_called);
     const lines expected = {
         "GetStaticMethodID app/Server start ()V",
         "ExceptionClear",
@@ -392,6 +395,7 @@ TEST_F(StandinHost, NeitherVariantWritesTheMethodLine) {
     declare_class();
     declare_method("stop", "()V");
     EXPECT_EQ(run_service(), "error: method \"start\" not found.\r\n");
+    EXPECT_EQ(started, start_result::no_method);
     EXPECT_EQ(start_part(), no_start_method(false));
 }
 
@@ -401,6 +405,7 @@ TEST_F(StandinHost, PlainVariantWithParametersConfiguredCountsAsMissing) {
     declare_method("stop", "()V");
     config.start_method_params = {"p"};
     EXPECT_EQ(run_service(), "error: method \"start\" not found.\r\n");
+    EXPECT_EQ(started, start_result::no_method);
     EXPECT_EQ(start_part(), no_start_method(true));
 }
 
@@ -445,6 +450,7 @@ TEST_F(StandinHost, MissingClassWritesTheClassLineOnStartAndStop) {
     declare_class();
     EXPECT_EQ(run_service(), "error: class \"app.Server\" not found.\r\n"
                              "error: class \"app.Server\" not found.\r\n");
+    EXPECT_EQ(started, start_result::no_class);
     const lines expected = {
         "AttachCurrentThread arguments=null (already attached)",
         "FindClass app.Server -> missing",
@@ -457,17 +463,34 @@ TEST_F(StandinHost, MissingClassWritesTheClassLineOnStartAndStop) {
     EXPECT_EQ(calls_between("AttachCurrentThread", ""), expected);
 }
 
-TEST_F(StandinHost, ThrowingMethodsAreDescribedByTheVmWithoutALineOfOurOwn) {
+// The VM describes what each method threw. For the start method, the host looks the
+// exception's class up first, puts the exception back for the description, and says
+// which start failed; a stop that throws goes on without a line.
+TEST_F(StandinHost, ThrowingMethodsAreDescribedByTheVmAndAThrowingStartIsSaid) {
     declare_class();
     declare_method("start", string_array);
     declare_method("stop", "()V");
-    config.options.push_back("-Dstandin.throws=app/Server.start");
+    config.options.push_back("-Dstandin.throws=app/Server.start=java/net/BindException");
     config.options.push_back("-Dstandin.throws=app/Server.stop");
-    EXPECT_EQ(run_service(), "");
+    EXPECT_EQ(
+        run_service(),
+        "error: the start method \"start\" of \"app/Server\" threw java.net.BindException.\r\n");
+    EXPECT_EQ(started, start_result::start_threw);
     const lines described = calls_between("ExceptionCheck", "");
     const lines expected = {
         "ExceptionCheck -> true",
-        "ExceptionDescribe java/lang/RuntimeException",
+        "ExceptionOccurred -> java/net/BindException",
+        "ExceptionClear",
+        "GetObjectClass -> java/net/BindException",
+        "FindClass java/lang/Class",
+        "GetMethodID java/lang/Class getName ()Ljava/lang/String;",
+        "CallObjectMethod java/net/BindException.getName",
+        "ExceptionCheck -> false",
+        "GetStringUTFChars -> java.net.BindException",
+        "ReleaseStringUTFChars",
+        "ExceptionClear",
+        "Throw java/net/BindException",
+        "ExceptionDescribe java/net/BindException",
         "DetachCurrentThread",
         "AttachCurrentThread arguments=null",
         "FindClass app/Server",
@@ -488,6 +511,7 @@ TEST_F(StandinHost, FailedAttachMakesNoCallThroughANullEnvironment) {
     config.options.push_back("-Dstandin.fail=AttachCurrentThread");
     EXPECT_EQ(run_service(), "error: couldn't attach thread to JavaVM.\r\n"
                              "error: couldn't attach thread to JavaVM.\r\n");
+    EXPECT_EQ(started, start_result::not_attached);
     const lines expected = {
         "AttachCurrentThread arguments=null -> failed",
         "AttachCurrentThread arguments=null -> failed",
@@ -505,6 +529,7 @@ TEST_F(StandinHost, StartIsNotCalledWithAnIncompleteParameterArray) {
     config.start_method_params = {"a", "b"};
     config.options.push_back("-Dstandin.fail=NewString");
     EXPECT_EQ(run_service(), "error: couldn't create parameters for method \"start\".\r\n");
+    EXPECT_EQ(started, start_result::no_parameters);
     const lines expected = {
         "NewObjectArray 2 java/lang/String null",
         "NewString \"0061\" -> failed",
@@ -521,6 +546,7 @@ TEST_F(StandinHost, FailedArrayCreationIsReportedTheSameWay) {
     declare_method("stop", "()V");
     config.options.push_back("-Dstandin.fail=NewObjectArray");
     EXPECT_EQ(run_service(), "error: couldn't create parameters for method \"start\".\r\n");
+    EXPECT_EQ(started, start_result::no_parameters);
     const lines expected = {
         "NewObjectArray 0 java/lang/String null -> failed",
         "ExceptionCheck -> true",

@@ -5,7 +5,8 @@
 // It is told through its creation options what exists:
 //   -Dstandin.class=a/B               a class
 //   -Dstandin.method=a/B.name(desc)V  a static method of a class
-//   -Dstandin.throws=a/B.name         that method throws when called
+//   -Dstandin.throws=a/B.name         that method throws a java/lang/RuntimeException
+//   -Dstandin.throws=a/B.name=c/D     that method throws a c/D
 //   -Dstandin.fail=FUNCTION           that function fails (JNI_CreateJavaVM,
 //                                     AttachCurrentThread, NewObjectArray, NewString)
 //   -Dstandin.end=MOMENT:exit:STATUS  the VM ends the process with STATUS, through the
@@ -42,14 +43,15 @@ struct method_entry {
     std::string class_name;
     std::string name;
     std::string descriptor;
-    bool throws = false;
+    std::string throws; // the class of what it throws when called; empty when it returns
 };
 
 // What a jclass, jstring or jobjectArray of the stand-in points to.
 struct object {
-    enum kind_type { class_kind, string_kind, array_kind };
+    enum kind_type { class_kind, string_kind, array_kind, instance_kind };
     kind_type kind;
-    std::string class_name;        // the class's name, or an array's element class
+    std::string class_name;        // the class's name, an array's element class, or an
+                                   // instance's class (a thrown exception)
     std::u16string text;           // a string's units
     std::vector<object*> elements; // an array's elements
 };

@@ -27,7 +27,7 @@ void check_attached(const vm_state& vm, const char* function) {
 }
 
 bool class_exists(const vm_state& vm, const std::string& name) {
-    if (name == "java/lang/String") {
+    if (name == "java/lang/String" || name == "java/lang/Class") {
         return true;
     }
     for (const std::string& known : vm.classes) {
@@ -180,9 +180,7 @@ void JNICALL call_static_void_method_v(JNIEnv*, jclass server, jmethodID id, va_
         line += " " + shown_array(as_object(va_arg(arguments, jobject)));
     }
     record(line);
-    if (method->throws) {
-        vm.pending = "java/lang/RuntimeException";
-    }
+    vm.pending = method->throws;
     if (const end_plan* plan = end_at(vm, method->class_name + "." + method->name)) {
         const end_plan ending = *plan;
         hold.unlock();
@@ -197,6 +195,109 @@ void JNICALL call_static_void_method(JNIEnv* env, jclass server, jmethodID id, .
     va_end(arguments);
 }
 
+// The one instance method the host calls: Class.getName(), whose ID is this entry.
+const method_entry class_get_name{"java/lang/Class", "getName", "()Ljava/lang/String;", ""};
+
+// A new object of `kind` and `class_name`, as the handle type the caller wants.
+template <typename Handle>
+Handle make(vm_state& vm, object::kind_type kind, const std::string& class_name) {
+    object* made = new_object(vm, kind);
+    made->class_name = class_name;
+    return as_handle<Handle>(made);
+}
+
+jthrowable JNICALL exception_occurred(JNIEnv*) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    vm_state& vm = state();
+    check_attached(vm, "ExceptionOccurred");
+    record("ExceptionOccurred -> " + (vm.pending.empty() ? "null" : vm.pending));
+    return vm.pending.empty() ? nullptr : make<jthrowable>(vm, object::instance_kind, vm.pending);
+}
+
+jint JNICALL throw_exception(JNIEnv*, jthrowable thrown) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    vm_state& vm = state();
+    check_attached(vm, "Throw");
+    record("Throw " + as_object(thrown)->class_name);
+    vm.pending = as_object(thrown)->class_name;
+    return JNI_OK;
+}
+
+jclass JNICALL get_object_class(JNIEnv*, jobject instance) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    vm_state& vm = state();
+    check_attached(vm, "GetObjectClass");
+    const object* target = as_object(instance);
+    const std::string name =
+        target->kind == object::class_kind ? "java/lang/Class" : target->class_name;
+    record("GetObjectClass -> " + name);
+    return make<jclass>(vm, object::class_kind, name);
+}
+
+jmethodID JNICALL get_method_id(JNIEnv*, jclass type, const char* name, const char* descriptor) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    vm_state& vm = state();
+    check_attached(vm, "GetMethodID");
+    const std::string class_name = as_object(type)->class_name;
+    const bool known = class_name == class_get_name.class_name && name == class_get_name.name &&
+                       descriptor == class_get_name.descriptor;
+    record("GetMethodID " + class_name + " " + name + " " + descriptor +
+           (known ? "" : " -> missing"));
+    if (!known) {
+        vm.pending = "java/lang/NoSuchMethodError";
+        return nullptr;
+    }
+    return reinterpret_cast<jmethodID>(const_cast<method_entry*>(&class_get_name));
+}
+
+// Class.getName() of a class object: the name with dots.
+jobject JNICALL call_object_method_v(JNIEnv*, jobject target, jmethodID id, va_list) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    vm_state& vm = state();
+    check_attached(vm, "CallObjectMethodV");
+    const auto* method = reinterpret_cast<const method_entry*>(id);
+    std::string dotted = as_object(target)->class_name;
+    for (char& c : dotted) {
+        c = c == '/' ? '.' : c;
+    }
+    record("CallObjectMethod " + as_object(target)->class_name + "." + method->name);
+    object* name = new_object(vm, object::string_kind);
+    name->text.assign(dotted.begin(), dotted.end());
+    return as_handle<jobject>(name);
+}
+
+jobject JNICALL call_object_method(JNIEnv* env, jobject target, jmethodID id, ...) {
+    va_list arguments;
+    va_start(arguments, id);
+    const jobject result = call_object_method_v(env, target, id, arguments);
+    va_end(arguments);
+    return result;
+}
+
+// The stand-in's strings hold ASCII only where the host asks for modified UTF-8.
+const char* JNICALL get_string_utf_chars(JNIEnv*, jstring text, jboolean* is_copy) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    check_attached(state(), "GetStringUTFChars");
+    const std::u16string& units = as_object(text)->text;
+    char* bytes = new char[units.size() + 1];
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        bytes[i] = static_cast<char>(units[i]);
+    }
+    bytes[units.size()] = '\0';
+    record(std::string("GetStringUTFChars -> ") + bytes);
+    if (is_copy != nullptr) {
+        *is_copy = JNI_TRUE;
+    }
+    return bytes;
+}
+
+void JNICALL release_string_utf_chars(JNIEnv*, jstring, const char* bytes) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    check_attached(state(), "ReleaseStringUTFChars");
+    record("ReleaseStringUTFChars");
+    delete[] bytes;
+}
+
 JNINativeInterface_ make_native_table() {
     JNINativeInterface_ table{};
     table.FindClass = find_class;
@@ -209,6 +310,14 @@ JNINativeInterface_ make_native_table() {
     table.SetObjectArrayElement = set_object_array_element;
     table.CallStaticVoidMethodV = call_static_void_method_v;
     table.CallStaticVoidMethod = call_static_void_method;
+    table.ExceptionOccurred = exception_occurred;
+    table.Throw = throw_exception;
+    table.GetObjectClass = get_object_class;
+    table.GetMethodID = get_method_id;
+    table.CallObjectMethodV = call_object_method_v;
+    table.CallObjectMethod = call_object_method;
+    table.GetStringUTFChars = get_string_utf_chars;
+    table.ReleaseStringUTFChars = release_string_utf_chars;
     return table;
 }
 

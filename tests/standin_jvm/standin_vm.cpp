@@ -56,10 +56,16 @@ bool configure(vm_state& vm, const std::string& option) {
     return true;
 }
 
+// "a/B.name" throws a java/lang/RuntimeException, "a/B.name=c/D" a c/D.
 void mark_throwing(vm_state& vm) {
     for (auto& method : vm.methods) {
-        for (const std::string& name : vm.throwing) {
-            method->throws = method->throws || name == method->class_name + "." + method->name;
+        for (const std::string& value : vm.throwing) {
+            const std::string::size_type equals = value.find('=');
+            const std::string name = value.substr(0, equals);
+            if (name == method->class_name + "." + method->name) {
+                method->throws = equals == std::string::npos ? "java/lang/RuntimeException"
+                                                             : value.substr(equals + 1);
+            }
         }
     }
 }
