@@ -70,7 +70,7 @@ void end_service_now(std::uint32_t exit_code, std::uint32_t specific,
     }
     say();
     report_stopped_at_once(exit_code, specific);
-    platform::exit_process(platform::status_for_sudden_end(exit_code, specific));
+    platform::exit_process(process_status_for(exit_code, specific));
 }
 
 void wait_for_process_end() {
@@ -83,5 +83,5 @@ void wait_for_process_end() {
 }
 
 std::uint32_t process_status_at_end() {
-    return platform::status_after_service(final_exit_code, final_specific);
+    return process_status_for(final_exit_code, final_specific);
 }
