@@ -14,4 +14,9 @@ void set_last_error(std::uint32_t code);
 // line can end with its own: "No such file or directory", "Access is denied".
 std::string error_text(std::uint32_t code);
 
+// The exit code with which the service reports a failure whose system error is `code`:
+// the code itself where the system's error codes are the service manager's (Windows),
+// elsewhere `fallback`, the Windows code that names that kind of failure.
+std::uint32_t service_exit_code_for(std::uint32_t code, std::uint32_t fallback);
+
 } // namespace platform

@@ -11,7 +11,9 @@ using file_handle = std::intptr_t;
 constexpr file_handle invalid_file_handle = -1;
 
 // Opens `path` for writing, creating it when missing, with others allowed to read but
-// not to write it. invalid_file_handle when it cannot be opened.
+// not to write it. invalid_file_handle when it cannot be opened, with the last-error code
+// set to the system's error (on POSIX systems errno; a named pipe without a reader cannot
+// be opened, ENXIO, since waiting for one would hold the start for ever).
 file_handle open_log_file(const std::string& path);
 
 // Moves the file's write position to its end.

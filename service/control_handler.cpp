@@ -60,6 +60,15 @@ void control_handler(std::uint32_t control) {
     report_status(0, 0, 0, 0);
 }
 
+void stop_failed_start() {
+    stop_begun.store(true);
+    watch_stop();
+    // A failed report has run the stop path already.
+    if (report_status(platform::service_stop_pending, 0, 1, stop_wait_hint())) {
+        run_stop_path();
+    }
+}
+
 void join_stop_path() {
     std::lock_guard<std::mutex> hold(stop_thread_lock);
     if (stop_thread.joinable()) {

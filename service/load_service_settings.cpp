@@ -19,7 +19,7 @@ void write_settings_error(const std::string& path, const std::string& reason) {
          << "; check it with orvo-check."
          << "\r\n";
     write_host_error(line);
-    platform::set_last_error(exit_settings_not_loaded);
+    platform::set_last_error(exit_bad_configuration);
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 // Fills the settings record from `path`. When the file cannot be read or is not a
 // settings document, writes an "error: " line that names the reason and orvo-check to the
 // standard error the process was started with, sets the last-error code to
-// exit_settings_not_loaded and returns false.
+// exit_bad_configuration and returns false.
 bool load_service_settings(const std::string& path);
 
 // Writes the line for a command line that names no settings file.

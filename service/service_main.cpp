@@ -15,33 +15,48 @@
 
 namespace {
 
-// The failure step: the service stops with the error that the failed step left.
-void end_failed_start() {
-    std::uint32_t code = platform::last_error();
-    if (code == 0) {
-        code = exit_start_failed;
-    }
-    cleanup_service(code);
+// The failure step: the service stops with `code`, never with 0, which means a normal stop.
+void end_failed_start(std::uint32_t code) {
+    cleanup_service(code != 0 ? code : exit_start_failed);
 }
 
-// The start is over: a start that ran out of time is being ended by its watch.
-bool start_in_time() {
+// Registers the handler and reports the first two steps of the start; false, with the
+// last-error code of the step that failed, when one does.
+bool begin_start() {
+    status_handle = platform::register_control_handler(service_name, control_handler);
+    return status_handle != nullptr && report_status(platform::service_start_pending, 0, 1, 5000) &&
+           create_stop_event() && report_status(platform::service_start_pending, 0, 2, 1000);
+}
+
+// The start is over, whichever way it went: its time limit no longer runs. When the limit
+// ran out first, its watch is ending the service.
+void end_start_watch() {
     if (!end_watch()) {
         wait_for_process_end();
     }
-    return true;
 }
 
 } // namespace
 
 void service_main(std::uint32_t /*argc*/, char** /*argv*/) {
     note_start_requested();
-    status_handle = platform::register_control_handler(service_name, control_handler);
-    if (status_handle == nullptr || !report_status(platform::service_start_pending, 0, 1, 5000) ||
-        !create_stop_event() || !report_status(platform::service_start_pending, 0, 2, 1000) ||
-        start_service_work() == 0 || !start_in_time() ||
-        !report_status(platform::service_running, 0, 0, 0)) {
-        end_failed_start();
+    if (!begin_start()) {
+        end_failed_start(platform::last_error());
+        return;
+    }
+    const start_outcome started = start_service_work();
+    end_start_watch();
+    if (started.state == start_state::failed) {
+        end_failed_start(started.exit_code);
+        return;
+    }
+    if (started.state == start_state::failed_with_java_vm) {
+        stop_failed_start(); // what follows is a stop, with the stop's own time limit
+        cleanup_service(started.exit_code);
+        return;
+    }
+    if (!report_status(platform::service_running, 0, 0, 0)) {
+        end_failed_start(platform::last_error());
         return;
     }
     platform::wait_for_event(stop_event);

@@ -1,5 +1,6 @@
 #include "service/start_service_work.h"
 
+#include <sstream>
 #include <string>
 
 #include "javahost/java_vm.h"
@@ -8,6 +9,7 @@
 #include "platform/service_control.h"
 #include "platform/standard_handles.h"
 #include "service/exit_codes.h"
+#include "service/host_errors.h"
 #include "service/load_service_settings.h"
 #include "service/service_globals.h"
 #include "service/stop_path.h"
@@ -16,44 +18,102 @@
 
 namespace {
 
-// Standard output is installed completely before standard error is opened, and both
-// before the Java VM exists, so that every line it or the host writes reaches a log.
-void redirect_standard_handles() {
-    const platform::file_handle output = platform::open_log_file(stdout_log(settings));
-    platform::move_to_end(output);
-    platform::set_standard_handle(platform::standard_stream::output, output);
+start_outcome failed(std::uint32_t exit_code) {
+    return {start_state::failed, exit_code != 0 ? exit_code : exit_start_failed};
+}
 
-    // One file named twice: a second handle would be refused by the first one's sharing
-    // mode, and every error line lost, so the one handle serves both.
-    const std::string& error_path = stderr_log(settings);
-    const platform::file_handle error = platform::names_open_file(error_path, output)
-                                            ? output
-                                            : platform::open_log_file(error_path);
-    platform::move_to_end(error);
-    platform::set_standard_handle(platform::standard_stream::error, error);
+// A log that cannot be opened fails the start: everything the program would write there
+// would be lost unseen. The reason goes where the service manager looks, since the stderr
+// log is the one thing that may be missing. An empty path names no log: that stream's
+// output is discarded.
+bool open_log(const std::string& path, platform::file_handle shared, platform::file_handle& log,
+              std::uint32_t& exit_code) {
+    if (path.empty()) {
+        log = platform::invalid_file_handle;
+        return true;
+    }
+    log = platform::names_open_file(path, shared) ? shared : platform::open_log_file(path);
+    if (log != platform::invalid_file_handle) {
+        return true;
+    }
+    const std::uint32_t error = platform::last_error();
+    std::ostringstream line;
+    line << "error: couldn't open log file \"" << path << "\": " << platform::error_text(error)
+         << "."
+         << "\r\n";
+    write_host_error(line);
+    exit_code = platform::service_exit_code_for(error, exit_log_not_opened);
+    return false;
+}
+
+void install(platform::standard_stream stream, platform::file_handle log) {
+    platform::move_to_end(log);
+    platform::set_standard_handle(stream, log);
+}
+
+// Standard output is installed completely before standard error is opened, and both
+// before the Java VM exists, so that every line it or the host writes reaches a log. One
+// file named twice is opened once: a second handle would be refused by the first one's
+// sharing mode, and every error line lost.
+bool redirect_standard_handles(std::uint32_t& exit_code) {
+    platform::file_handle output = platform::invalid_file_handle;
+    if (!open_log(stdout_log(settings), platform::invalid_file_handle, output, exit_code)) {
+        return false;
+    }
+    install(platform::standard_stream::output, output);
+    platform::file_handle error = platform::invalid_file_handle;
+    if (!open_log(stderr_log(settings), output, error, exit_code)) {
+        return false;
+    }
+    install(platform::standard_stream::error, error);
+    return true;
+}
+
+// The Java VM is up; what the start method's outcome makes of the start. A class or
+// method that is not there is a mistake of the settings; an exception is the program's
+// own failure.
+start_outcome after_start(start_result started) {
+    switch (started) {
+    case start_result::start_called:
+        return {start_state::running, 0};
+    case start_result::no_class:
+    case start_result::no_method:
+        return {start_state::failed_with_java_vm, exit_bad_configuration};
+    case start_result::start_threw:
+        return {start_state::failed_with_java_vm, exit_start_threw};
+    case start_result::not_attached:
+    case start_result::no_parameters:
+        break;
+    }
+    return {start_state::failed_with_java_vm, exit_start_failed};
 }
 
 } // namespace
 
-int start_service_work() {
+start_outcome start_service_work() {
     if (saved_argc < 2 || saved_argv == nullptr || saved_argv[1] == nullptr) {
         report_missing_settings_path();
-        platform::set_last_error(exit_no_settings_path);
-        return 0;
+        return failed(exit_no_settings_path);
     }
     // Start pending's next report comes once the settings say how long the start may take.
     if (!load_service_settings(saved_argv[1]) || !watch_start(3)) {
-        return 0;
+        return failed(platform::last_error());
     }
-    redirect_standard_handles();
+    std::uint32_t log_error = 0;
+    if (!redirect_standard_handles(log_error)) {
+        return failed(log_error);
+    }
     // A stop request while the Java VM is created must wait for it, not end the process.
     platform::hold_control_requests();
     const int created = create_java_vm(settings);
     platform::release_control_requests();
     if (created != create_ok) {
-        return 0;
+        return failed(platform::last_error());
     }
     java_side_started();
-    start_server();
-    return 1;
+    const start_result started = start_server();
+    if (started == start_result::start_called || started == start_result::start_threw) {
+        start_method_called();
+    }
+    return after_start(started);
 }

@@ -13,10 +13,13 @@ namespace {
 // The stop path runs on whichever thread saw a request or a failed report; one at a time.
 std::mutex stop_path_lock;
 bool java_side_up = false;
+bool start_called = false;
 bool event_closed = false;
 
 void stop_java_side() {
-    stop_server();
+    if (start_called) {
+        stop_server();
+    }
     java_vm->DestroyJavaVM();
     platform::free_library(jvm_library);
 }
@@ -32,6 +35,11 @@ bool create_stop_event() {
 void java_side_started() {
     std::lock_guard<std::mutex> hold(stop_path_lock);
     java_side_up = true;
+}
+
+void start_method_called() {
+    std::lock_guard<std::mutex> hold(stop_path_lock);
+    start_called = true;
 }
 
 void run_stop_path() {

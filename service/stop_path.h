@@ -12,6 +12,11 @@ bool create_stop_event();
 // Tells the stop path that a Java VM is up and must be stopped.
 void java_side_started();
 
+// Tells the stop path that the start method has been called (it returned or threw), so
+// that the stop method is called before the Java VM is destroyed: a program that started
+// threads before it threw can release them. Without it no Java method is called.
+void start_method_called();
+
 void run_stop_path();
 
 // Closes stop_event; later runs of the stop path leave it alone.

@@ -24,4 +24,8 @@ std::string error_text(std::uint32_t code) {
     return strerror_r(static_cast<int>(code), buffer, sizeof buffer);
 }
 
+std::uint32_t service_exit_code_for(std::uint32_t, std::uint32_t fallback) {
+    return fallback; // errno values mean other things as Windows codes
+}
+
 } // namespace platform

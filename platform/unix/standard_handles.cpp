@@ -1,9 +1,13 @@
 // Standard output and error on POSIX systems: descriptors 1 and 2.
 #include "platform/standard_handles.h"
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/last_error.h"
 
 namespace platform {
 
@@ -60,6 +64,7 @@ file_handle open_log_file(const std::string& path) {
     const int file =
         open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
     if (file < 0) {
+        set_last_error(static_cast<std::uint32_t>(errno));
         return invalid_file_handle;
     }
     fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK);

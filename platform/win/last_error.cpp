@@ -28,4 +28,8 @@ std::string error_text(std::uint32_t code) {
     return text.empty() ? "error " + std::to_string(code) : text;
 }
 
+std::uint32_t service_exit_code_for(std::uint32_t code, std::uint32_t fallback) {
+    return code != 0 ? code : fallback;
+}
+
 } // namespace platform

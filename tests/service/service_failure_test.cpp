@@ -1,6 +1,7 @@
 // Starts that fail: the service must stop with a non-zero exit code, say why where an
 // operator looks, and never report running.
 #include <csignal>
+#include <map>
 
 #include "tests/service/service_fixture.h"
 
@@ -107,20 +108,171 @@ TEST_F(service_failure, a_command_line_without_settings_path_stops_the_service_w
     EXPECT_TRUE(contains(console_err(), "error: no settings file")) << console_err();
 }
 
-TEST_F(service_failure, a_missing_server_class_still_runs_and_stops_the_java_vm) {
-    service_settings settings = default_settings();
-    settings.class_name = "orvotest/Missing";
-    auto service = start(settings);
-    expect_running();
-    expect_stop_on(*service, SIGTERM);
-    // Once at the start, once at the stop (the Java VM adds what it has to say).
-    const std::string log = read_file(stderr_log());
-    const std::string line = "error: class \"orvotest/Missing\" not found.\r\n";
-    const std::string::size_type first = log.find(line);
-    ASSERT_EQ(first, 0u) << log;
-    const std::string::size_type second = log.find(line, first + line.size());
-    EXPECT_NE(second, std::string::npos) << log;
-    EXPECT_EQ(log.find(line, second + line.size()), std::string::npos) << log;
+// Starts that cannot do their job. None is ever reported running; where the Java VM is
+// up, it is stopped as a stop request would stop it (stop pending, the stop method only
+// when the start method was called, the stop's own time limit), then stopped with the
+// code that names the failure. The host's lines go to the stderr log, or, for a log that
+// cannot be opened, to the standard error orvo was started with.
+struct failed_start {
+    const char* name;
+    const char* class_name;              // "" keeps orvotest/Probe
+    const char* start_method;            // "" keeps start
+    std::vector<std::string> parameters; // "{gate}": a named pipe never written
+    const char* stdout_log;              // "" keeps out.log; "{missing}", "{folder}", "{fifo}"
+    const char* stderr_log;              // as stdout_log
+    const char* start_timeout;
+    const char* stop_timeout;
+    int release_after_stops;     // write the gate after this many stop reports
+    bool stop_request_meanwhile; // SIGTERM at the first stop-pending report
+    std::vector<long> states;    // a run of stop-pending reports counts as one
+    long exit_code;
+    int status;
+    std::vector<std::string> lines; // orvo's "error: " lines, in order, CR LF dropped
+    std::vector<std::string> java;  // the stdout log's lines
+};
+
+const std::string not_found = "No such file or directory";
+const std::string threw = "error: the start method \"start\" of \"orvotest/Probe\" threw "
+                          "java.lang.IllegalStateException.";
+const std::vector<std::string> threw_and_stopped = {"start throw-in-start", "stop throw-in-start",
+                                                    "stopped", "shutdown hook"};
+
+// clang-format off
+const failed_start failed_starts[] = {
+    {"a log in a folder that is missing", "", "", {}, "{missing}", "", "", "", 0, false,
+     {2, 2, 1}, 82, 73, {"error: couldn't open log file \"{missing}\": " + not_found + "."}, {}},
+    {"a log in a folder that is missing, with a start limit", "", "", {}, "", "{missing}", "60000", "", 0, false,
+     {2, 2, 2, 1}, 82, 73, {"error: couldn't open log file \"{missing}\": " + not_found + "."}, {}},
+    {"a log that is a folder", "", "", {}, "", "{folder}", "", "", 0, false,
+     {2, 2, 1}, 82, 73, {"error: couldn't open log file \"{folder}\": Is a directory."}, {}},
+    {"a log that is a named pipe without reader", "", "", {}, "{fifo}", "", "", "", 0, false,
+     {2, 2, 1}, 82, 73, {"error: couldn't open log file \"{fifo}\": No such device or address."}, {}},
+
+    {"a class that is not there", "orvotest/Missing", "", {}, "", "", "", "", 0, false,
+     {2, 2, 3, 1}, 1610, 78, {"error: class \"orvotest/Missing\" not found."}, {}},
+    {"a class that is not there, with both limits", "orvotest/Missing", "", {}, "", "", "60000", "20000", 0, false,
+     {2, 2, 2, 3, 1}, 1610, 78, {"error: class \"orvotest/Missing\" not found."}, {}},
+    {"no start method of that name", "", "begin", {}, "", "", "", "", 0, false,
+     {2, 2, 3, 1}, 1610, 78, {"error: method \"begin\" not found."}, {}},
+    {"a start method that is not static", "", "notify", {}, "", "", "", "", 0, false,
+     {2, 2, 3, 1}, 1610, 78, {"error: method \"notify\" not found."}, {}},
+    {"only start() while parameters are configured", "", "stop", {"x"}, "", "", "", "", 0, false,
+     {2, 2, 3, 1}, 1610, 78, {"error: method \"stop\" not found."}, {}},
+
+    {"a start method that throws", "", "", {"throw-in-start"}, "", "", "", "", 0, false,
+     {2, 2, 3, 1}, 1064, 70, {threw}, threw_and_stopped},
+    {"a start method that throws, a stop request meanwhile", "", "", {"throw-in-start"}, "", "", "", "", 0, true,
+     {2, 2, 3, 1}, 1064, 70, {threw}, threw_and_stopped},
+    // The start's limit (1500 ms) passes while the stop is under way: it no longer runs.
+    {"a throwing start whose stop outlasts the start's limit", "", "", {"throw-in-start", "stop-waits-for:{gate}"}, "", "", "1500", "20000", 3, false,
+     {2, 2, 2, 3, 1}, 1064, 70, {threw}, {"start throw-in-start,stop-waits-for:{gate}", "stop throw-in-start,stop-waits-for:{gate}", "stopped", "shutdown hook"}},
+    {"a throwing start whose stop runs out of time", "", "", {"throw-in-start", "stop-waits-for:{gate}"}, "", "", "", "1500", 0, false,
+     {2, 2, 3, 1}, 1053, 75, {threw, "error: stop did not complete within 1500 ms."}, {"start throw-in-start,stop-waits-for:{gate}", "stop throw-in-start,stop-waits-for:{gate}"}},
+    {"a throwing start whose stop method exits", "", "", {"throw-in-start", "exit-in-stop:5"}, "", "", "", "", 0, false,
+     {2, 2, 3, 1}, 1066, 5, {threw, "error: the Java VM exited with status 5."}, {"start throw-in-start,exit-in-stop:5", "stop throw-in-start,exit-in-stop:5", "shutdown hook"}},
+};
+// clang-format on
+
+std::string placed(std::string text, const std::map<std::string, std::string>& places) {
+    for (const auto& [mark, path] : places) {
+        for (std::string::size_type at; (at = text.find(mark)) != std::string::npos;) {
+            text.replace(at, mark.size(), path);
+        }
+    }
+    return text;
+}
+
+std::vector<long> collapsed_states(const std::vector<report>& reports) {
+    std::vector<long> states;
+    for (const report& each : reports) {
+        if (states.empty() || states.back() != 3 || each.state() != 3) {
+            states.push_back(each.state());
+        }
+    }
+    return states;
+}
+
+std::vector<std::string> error_lines(const std::string& text) {
+    std::vector<std::string> found;
+    for (std::string line : lines_of(text)) {
+        if (line.compare(0, 7, "error: ") == 0) {
+            found.push_back(line.substr(0, line.find('\r')));
+        }
+    }
+    return found;
+}
+
+TEST_F(service_failure, a_start_that_cannot_do_its_job_fails_with_its_reason) {
+    const std::string gate = make_pipe("gate");
+    const std::map<std::string, std::string> places = {
+        {"{missing}", folder / "no-such-folder/service.log"},
+        {"{folder}", folder.path().string()},
+        {"{fifo}", make_pipe("log.fifo")},
+        {"{gate}", gate}};
+    for (const failed_start& failure : failed_starts) {
+        SCOPED_TRACE(failure.name);
+        service_settings settings = default_settings();
+        if (failure.class_name[0] != '\0') {
+            settings.class_name = failure.class_name;
+        }
+        if (failure.start_method[0] != '\0') {
+            settings.start_method = failure.start_method;
+        }
+        for (const std::string& parameter : failure.parameters) {
+            settings.parameters.push_back(placed(parameter, places));
+        }
+        if (failure.stdout_log[0] != '\0') {
+            settings.stdout_log = placed(failure.stdout_log, places);
+        }
+        if (failure.stderr_log[0] != '\0') {
+            settings.stderr_log = placed(failure.stderr_log, places);
+        }
+        settings.start_timeout = failure.start_timeout;
+        settings.stop_timeout = failure.stop_timeout;
+        fs::remove(stdout_log());
+        fs::remove(stderr_log());
+        auto service = start(settings);
+        std::vector<report> reports;
+        int stop_reports = 0;
+        while (std::optional<report> next = listener.next(service.get())) {
+            reports.push_back(*next);
+            if (next->state() == 3 && ++stop_reports == 1 && failure.stop_request_meanwhile) {
+                service->signal(SIGTERM);
+            }
+            if (next->state() == 3 && stop_reports == failure.release_after_stops) {
+                release(gate);
+            }
+            if (next->state() == 1) {
+                break;
+            }
+        }
+        EXPECT_EQ(service->wait(), failure.status);
+        EXPECT_EQ(collapsed_states(reports), failure.states);
+        ASSERT_FALSE(reports.empty());
+        EXPECT_EQ(reports.back().number("X_ORVO_EXIT_CODE"), failure.exit_code);
+        for (const report& each : reports) {
+            if (each.state() == 3 && each.number("X_ORVO_CHECKPOINT") == 1) {
+                EXPECT_EQ(each.number("X_ORVO_WAIT_HINT"),
+                          failure.stop_timeout[0] != '\0' ? std::stol(failure.stop_timeout) : 5000);
+            }
+        }
+        std::vector<std::string> lines;
+        for (const std::string& line : failure.lines) {
+            lines.push_back(placed(line, places));
+        }
+        const bool log_failed = failure.exit_code == 82;
+        const std::string log = fs::exists(stderr_log()) ? read_file(stderr_log()) : "";
+        EXPECT_EQ(error_lines(log_failed ? console_err() : log), lines) << log << console_err();
+        if (!log_failed) {
+            EXPECT_EQ(console_err(), "");
+        }
+        std::vector<std::string> java;
+        for (const std::string& line : failure.java) {
+            java.push_back(placed(line, places));
+        }
+        const std::string out = fs::exists(stdout_log()) ? read_file(stdout_log()) : "";
+        EXPECT_EQ(lines_of(out), java) << out;
+    }
 }
 
 } // namespace

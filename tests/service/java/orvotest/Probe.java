@@ -19,7 +19,8 @@ import java.util.List;
 // VM crash. "thread-waits-for:PATH" starts a thread that is no daemon and ends only once a
 // line can be read from PATH, which holds up the Java VM's destruction until then;
 // "write-until-stop:N" starts N threads that write numbered lines to both streams
-// ("out T I", "err T I") until the stop method ends them.
+// ("out T I", "err T I") until the stop method ends them. "throw-in-start" makes the start
+// method throw an IllegalStateException once the rest of it is done.
 public final class Probe {
     private static String[] parameters = new String[0];
     private static final List<Thread> writers = new ArrayList<>();
@@ -40,6 +41,9 @@ public final class Probe {
         for (String parameter : parameters) {
             if (parameter.equals("crash-in-start")) {
                 crash();
+            }
+            if (parameter.equals("throw-in-start")) {
+                throw new IllegalStateException("port in use");
             }
         }
         System.out.println("started");
