@@ -26,6 +26,11 @@ export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 # so an interrupted set-up is done again.
 ready=$prefix/.orvo-ready
 mkdir -p "$(dirname "$prefix")"
+#
+# Wine's service control manager gives a service 10 s (ServicesPipeTimeout) to connect at
+# its start and to answer each control, and fails StartService or ControlService with 1053
+# after that. A busy machine can take that long to start a Windows process under Wine: the
+# tests' prefix gives it two minutes, which services.exe reads when it starts.
 (
     flock 9
     if [ ! -f "$ready" ]; then
@@ -33,6 +38,12 @@ mkdir -p "$(dirname "$prefix")"
         # wineboot returns before its server has written the registry out.
         wineserver -w
         touch "$ready"
+    fi
+    if [ ! -f "$ready-pipe-timeout" ]; then
+        wine reg add 'HKLM\System\CurrentControlSet\Control' /v ServicesPipeTimeout \
+            /t REG_SZ /d 120000 /f >/dev/null 2>&1
+        wineserver -w
+        touch "$ready-pipe-timeout"
     fi
 ) 9>"$prefix.lock"
 
