@@ -14,8 +14,9 @@ namespace {
 using service_time_limits = service_test;
 using test_clock = std::chrono::steady_clock;
 
-// How late after its deadline a service may still be ending: JVM threads, a loaded machine.
-constexpr long late_margin_ms = 5000;
+// How late after its deadline a service may still be ending: JVM threads, a busy machine
+// (only a bound: a watch that never fires would leave it running until the guard time).
+constexpr long late_margin_ms = 30000;
 
 struct slow_case {
     const char* name;
