@@ -8,6 +8,7 @@
 // between the two loads is a finding.
 #include "fuzz/settings_reader_check.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -82,8 +83,16 @@ void load_in_one_piece(const std::uint8_t* data, std::size_t size, settings_reco
     }
 }
 
+bool same_env(const std::list<env_variable>& a, const std::list<env_variable>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const env_variable& x, const env_variable& y) {
+                          return x.name == y.name && x.value == y.value;
+                      });
+}
+
 bool same_record(const settings_record& a, const settings_record& b) {
     return stdout_log(a) == stdout_log(b) && stderr_log(a) == stderr_log(b) &&
+           a.working_directory == b.working_directory && same_env(a.env, b.env) &&
            a.dll_path == b.dll_path && a.class_path == b.class_path && a.options == b.options &&
            a.class_name == b.class_name && a.start_method == b.start_method &&
            a.stop_method == b.stop_method && a.start_method_params == b.start_method_params &&

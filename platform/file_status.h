@@ -30,4 +30,15 @@ bool opening_waits(const std::string& path);
 // `name` inside `folder`, with the system's separator between them.
 std::string in_folder(const std::string& folder, const std::string& name);
 
+// The folder part of a file's path, up to its last separator (kept); empty when the path
+// names no folder, that is, the file is in the current directory.
+std::string folder_of(const std::string& path);
+
+// True when `path` does not depend on the current directory: it begins at the root ("/";
+// on Windows "\", "/" or a drive letter and colon).
+bool is_absolute_path(const std::string& path);
+
+// `path` as seen from `folder`: `path` itself when it is absolute or `folder` is empty.
+std::string resolved_in(const std::string& folder, const std::string& path);
+
 } // namespace platform

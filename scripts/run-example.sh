@@ -44,8 +44,12 @@ mkdir -p "$run_dir/classes" "$run_dir/lib" "$run_dir/logs"
 javac -d "$run_dir/classes" "$example"/src/org/example/hello/*.java
 jar --create --file "$run_dir/lib/hello-server.jar" -C "$run_dir/classes" .
 
-step "Checking the settings (orvo-check, from the service's working directory)"
-(cd "$run_dir" && "$build/tools/orvo-check" "$example/settings.xml")
+# The settings work in their own folder (working_directory='.'): beside the jar and logs.
+cp "$example/settings.xml" "$run_dir/settings.xml"
+settings=$run_dir/settings.xml
+
+step "Checking the settings (orvo-check)"
+"$build/tools/orvo-check" "$settings"
 
 show_logs() {
     step "End of the logs"
@@ -85,7 +89,7 @@ run_under_systemd() {
     systemctl reset-failed "$unit" 2>/dev/null || true
     systemd-run --no-block --unit="$unit" --property=Type=notify --property=NotifyAccess=main \
         --property=KillSignal=SIGTERM --property=TimeoutStopSec=30 \
-        --working-directory="$run_dir" "$build/service/orvo" "$example/settings.xml"
+        --working-directory="$run_dir" "$build/service/orvo" "$settings"
     watch_unit "$unit" active
     echo "[systemd] GET $url -> $(curl -sS --max-time 10 "$url" || echo failed)"
     trap 'echo' INT
@@ -108,7 +112,7 @@ run_under_runner() {
     [ -n "$seconds" ] || echo "Press Ctrl-C to stop the service."
     local status=0
     (cd "$run_dir" && python3 "$root/scripts/notify-runner.py" ${seconds:+--seconds "$seconds"} \
-        --url "$url" -- "$build/service/orvo" "$example/settings.xml") || status=$?
+        --url "$url" -- "$build/service/orvo" "$settings") || status=$?
     return "$status"
 }
 

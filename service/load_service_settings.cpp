@@ -3,6 +3,8 @@
 #include <exception>
 #include <sstream>
 
+#include "javahost/process_settings.h"
+#include "platform/current_directory.h"
 #include "platform/last_error.h"
 #include "service/exit_codes.h"
 #include "service/host_errors.h"
@@ -22,11 +24,27 @@ void write_settings_error(const std::string& path, const std::string& reason) {
     platform::set_last_error(exit_bad_configuration);
 }
 
-} // namespace
+// Relative paths of the settings (logs, class path items, the JVM library, options the
+// JVM resolves) and of the Java program itself are taken from here on as relative to
+// the working directory.
+bool enter_working_directory(const std::string& settings_path) {
+    const std::string folder = working_directory_path(settings_path, settings);
+    if (folder.empty() || platform::change_directory(folder)) {
+        return true;
+    }
+    const std::uint32_t error = platform::last_error();
+    std::ostringstream line;
+    line << "error: couldn't change to working directory \"" << settings.working_directory
+         << "\": " << platform::error_text(error) << "."
+         << "\r\n";
+    write_host_error(line);
+    platform::set_last_error(platform::service_exit_code_for(error, exit_bad_directory));
+    return false;
+}
 
-bool load_service_settings(const std::string& path) {
+bool read_service_settings(const std::string& path) {
     try {
-        load_settings(path, settings);
+        read_settings(path, settings);
         return true;
     } catch (const MXML::SyntaxException& error) {
         std::ostringstream reason;
@@ -40,6 +58,22 @@ bool load_service_settings(const std::string& path) {
         write_settings_error(path, error.what());
     }
     return false;
+}
+
+} // namespace
+
+bool load_service_settings(const std::string& path) {
+    if (!read_service_settings(path) || !enter_working_directory(path)) {
+        return false;
+    }
+    try {
+        add_class_path_option(settings);
+    } catch (const std::exception& error) {
+        write_settings_error(path, error.what()); // out of memory
+        return false;
+    }
+    apply_env(settings);
+    return true;
 }
 
 void report_missing_settings_path() {

@@ -50,6 +50,11 @@ void parser_holder::parse_file(const std::string& path) const {
 } // namespace
 
 void load_settings(const std::string& path, settings_record& record) {
+    read_settings(path, record);
+    add_class_path_option(record);
+}
+
+void read_settings(const std::string& path, settings_record& record) {
     const parser_holder holder{XML_ParserCreate(nullptr)};
     if (holder.parser == nullptr) {
         throw std::bad_alloc();
@@ -75,7 +80,9 @@ void load_settings(const std::string& path, settings_record& record) {
         throw;
     }
     XML_ParserFree(holder.parser);
+}
 
+void add_class_path_option(settings_record& record) {
     if (!record.class_path.empty()) {
         record.options.push_back(make_class_path_option(build_class_path(record.class_path)));
     }

@@ -12,3 +12,9 @@
 // load_exception when its root element is not "setting" or a time limit of "server" is
 // not a whole number of milliseconds from 1 to max_milliseconds.
 void load_settings(const std::string& path, settings_record& record);
+
+// The two halves of load_settings, for a caller that must act in between (enter the
+// working directory, against which relative class path items are listed): the file
+// streamed into the record, raising as load_settings does; then the class-path option.
+void read_settings(const std::string& path, settings_record& record);
+void add_class_path_option(settings_record& record);

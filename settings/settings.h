@@ -13,6 +13,14 @@
 // as macros, which would rewrite the member names wherever <cstdio> is in scope, so
 // they are set aside while the record is declared. Code reaches the two fields through
 // stdout_log() and stderr_log() below, which work whatever the C runtime does.
+// One env element: a variable that the service sets in its own environment before the
+// Java VM is created.
+struct env_variable {
+    std::string name;  // never empty, never holds "="
+    std::string value; // as written: ${NAME} and $$ are expanded when it is set; empty
+                       // removes the variable
+};
+
 #pragma push_macro("stdout")
 #pragma push_macro("stderr")
 #undef stdout
@@ -32,6 +40,11 @@ struct settings_record {
     std::optional<std::uint32_t> start_timeout;
     // Milliseconds from the stop request to stopped; empty: no limit.
     std::optional<std::uint32_t> stop_timeout;
+    // The folder the service works in, as written (relative to the settings file's folder
+    // when relative); empty: the folder the process was started in.
+    std::string working_directory;
+    // The env elements of every process element, in document order.
+    std::list<env_variable> env;
 };
 
 inline std::string& stdout_log(settings_record& record) {

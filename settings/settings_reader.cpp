@@ -34,6 +34,13 @@ template <typename Work> void guarded(void* user_data, Work work) {
     }
 }
 
+// The position of the element being started, for an error about it.
+load_exception element_error(const settings_parse_context& context, const std::string& message) {
+    return load_exception(message,
+                          static_cast<std::uint32_t>(XML_GetCurrentLineNumber(context.parser)),
+                          static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(context.parser)));
+}
+
 // A time limit of "server": empty when the attribute is absent or empty. Any other value
 // that is not a usable number of milliseconds makes the document unusable; the error
 // points at the element's start tag.
@@ -51,9 +58,7 @@ std::optional<std::uint32_t> timeout_attribute(const settings_parse_context& con
     message << "the attribute \"" << name
             << "\" of \"server\" must be a whole number of milliseconds from 1 to "
             << max_milliseconds << ", not \"" << visible(text) << '"';
-    throw load_exception(message.str(),
-                         static_cast<std::uint32_t>(XML_GetCurrentLineNumber(context.parser)),
-                         static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(context.parser)));
+    throw element_error(context, message.str());
 }
 
 // Like the other attributes, a later "server" replaces both limits, with no limit for an
@@ -73,6 +78,18 @@ void start_server_element(settings_parse_context& context, const XML_Char** attr
     context.state = state_server;
 }
 
+// One variable to set: a name the system can hold (neither empty nor with "=", which
+// separates name from value in the environment), its value as written.
+void start_env_element(settings_parse_context& context, const XML_Char** attributes) {
+    std::string name = get_attribute(attributes, "name");
+    if (name.empty() || name.find('=') != std::string::npos) {
+        throw element_error(context, "the attribute \"name\" of \"env\" must name a variable, "
+                                     "neither empty nor holding \"=\", not \"" +
+                                         visible(name) + '"');
+    }
+    context.target->env.push_back({std::move(name), get_attribute(attributes, "value")});
+}
+
 void start_in_setting(settings_parse_context& context, const XML_Char* name,
                       const XML_Char** attributes) {
     settings_record& record = *context.target;
@@ -86,6 +103,9 @@ void start_in_setting(settings_parse_context& context, const XML_Char* name,
         context.state = state_jvm;
     } else if (is(name, "server")) {
         start_server_element(context, attributes);
+    } else if (is(name, "process")) {
+        record.working_directory = get_attribute(attributes, "working_directory");
+        context.state = state_process;
     }
 }
 
@@ -134,6 +154,11 @@ void start_element(settings_parse_context& context, const XML_Char* name,
             context.state = state_start_method_param;
         }
         break;
+    case state_process:
+        if (is(name, "env")) {
+            start_env_element(context, attributes);
+        }
+        break;
     default: // inside log, option or start_method_param no start tag matters
         break;
     }
@@ -155,6 +180,8 @@ reader_state state_after_end(reader_state from, const XML_Char* name) {
         return is(name, "server") ? state_setting : from;
     case state_start_method_param:
         return is(name, "start_method_param") ? state_server : from;
+    case state_process:
+        return is(name, "process") ? state_setting : from;
     default:
         return from;
     }

@@ -19,6 +19,7 @@ enum reader_state : std::int32_t {
     state_option = 4,             // inside "option": text is collected
     state_server = 5,             // inside "server"
     state_start_method_param = 6, // inside "start_method_param": text is collected
+    state_process = 7,            // inside "process"
 };
 
 // The user data of one load. It lives on the stack of load_settings().

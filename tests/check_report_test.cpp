@@ -48,7 +48,32 @@ TEST(PrintRecord, EveryFieldAndEntryOnALineOfItsOwn) {
                          "  [0] \n"
                          "  [1] caf\xC3\xA9\n"
                          "start_timeout: 60000\n"
-                         "stop_timeout: (none)\n");
+                         "stop_timeout: (none)\n"
+                         "working_directory: (none)\n"
+                         "env (0):\n");
+}
+
+// Each env element as it was set, and as written where the two differ; a value set empty
+// removes the variable.
+TEST(PrintRecord, TheWorkingDirectoryAndEachEnvElementAsSet) {
+    settings_record record = sample_record();
+    record.working_directory = ".";
+    record.env = {{"A", "x"}, {"PATH", "native;${PATH}"}, {"GONE", ""}, {"T", "a\tb"}};
+    std::ostringstream out;
+    print_record(out, record, {"x", "native;/usr/bin", "", "a\tb"});
+    const std::string text = out.str();
+    EXPECT_EQ(text.substr(text.find("working_directory:")), "working_directory: .\n"
+                                                            "env (4):\n"
+                                                            "  [0] A=x\n"
+                                                            "  [1] PATH=native;/usr/bin (as "
+                                                            "written: native;${PATH})\n"
+                                                            "  [2] GONE=\n"
+                                                            "  [3] T=a\\tb\n");
+    const auto object = json::parse(record_json(record, {"x", "native;/usr/bin", "", "a\tb"}));
+    EXPECT_EQ(object["working_directory"], ".");
+    EXPECT_EQ(object["env"][1], json::parse(R"({"name": "PATH", "value": "native;${PATH}",
+                                                "expanded": "native;/usr/bin"})"));
+    EXPECT_EQ(object["env"].size(), 4u);
 }
 
 TEST(RecordJson, KeysInOrderAndListsAsArrays) {
@@ -60,20 +85,23 @@ TEST(RecordJson, KeysInOrderAndListsAsArrays) {
     }
     // nlohmann::json sorts keys, so the order is checked on the text itself.
     std::string::size_type last = 0;
-    for (const char* key : {"\"stdout\"", "\"stderr\"", "\"dll_path\"", "\"class_path\"",
-                            "\"class_name\"", "\"start_method\"", "\"stop_method\"", "\"options\"",
-                            "\"start_method_params\"", "\"start_timeout\"", "\"stop_timeout\""}) {
+    for (const char* key :
+         {"\"stdout\"", "\"stderr\"", "\"dll_path\"", "\"class_path\"", "\"class_name\"",
+          "\"start_method\"", "\"stop_method\"", "\"options\"", "\"start_method_params\"",
+          "\"start_timeout\"", "\"stop_timeout\"", "\"working_directory\"", "\"env\""}) {
         const auto at = text.find(key);
         ASSERT_NE(at, std::string::npos) << key;
         EXPECT_GT(at, last) << key;
         last = at;
     }
-    EXPECT_EQ(keys.size(), 11u);
+    EXPECT_EQ(keys.size(), 13u);
     EXPECT_EQ(object["options"], json({"\n  -Xmx64m", "-Djava.class.path=lib/a.jar;"}));
     EXPECT_EQ(object["start_method_params"], json({"", "caf\xC3\xA9"}));
     EXPECT_EQ(object["stdout"], "out.log");
     EXPECT_EQ(object["start_timeout"], 60000);
     EXPECT_TRUE(object["stop_timeout"].is_null());
+    EXPECT_TRUE(object["working_directory"].is_null());
+    EXPECT_EQ(object["env"], json::array());
 }
 
 TEST(RecordJson, InvalidUtf8IsReplacedNotRefused) {

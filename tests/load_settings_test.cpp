@@ -7,6 +7,7 @@
 
 #include "settings/exceptions.h"
 #include "settings/load_settings.h"
+#include "settings/variable_expansion.h"
 #include "test_support.h"
 
 namespace {
@@ -162,6 +163,80 @@ TEST_F(LoadSettings, TimeLimitsAreWholeMillisecondsFromOneToTheLargestInt32) {
             EXPECT_EQ(fresh.class_name, "kept");
             EXPECT_EQ(stdout_log(fresh), "");
         }
+    }
+}
+
+// process: a later element replaces the working directory (one without the attribute
+// sets it empty), env elements add up across elements in document order, and an env
+// outside process is ignored like any element out of place.
+TEST_F(LoadSettings, ProcessElementsGiveTheWorkingDirectoryAndEveryEnvInOrder) {
+    load("<setting><env name='OUT' value='side'/>"
+         "<process working_directory='first'><env name='A' value='1'/><env name='PATH' "
+         "value='x;${PATH}'/></process>"
+         "<server><env name='NO' value='x'/></server>"
+         "<process><env name='A'/><env name='a' value='$$'/></process></setting>");
+    EXPECT_EQ(record.working_directory, "");
+    const std::list<env_variable> expected = {
+        {"A", "1"}, {"PATH", "x;${PATH}"}, {"A", ""}, {"a", "$$"}};
+    ASSERT_EQ(record.env.size(), expected.size());
+    auto got = record.env.begin();
+    for (const env_variable& want : expected) {
+        EXPECT_EQ(got->name, want.name);
+        EXPECT_EQ(got->value, want.value);
+        ++got;
+    }
+    load("<setting><process working_directory='.'/></setting>");
+    EXPECT_EQ(record.working_directory, ".");
+}
+
+// A variable's name must be one the system can hold: the error points at the element.
+TEST_F(LoadSettings, AnEnvNameThatIsEmptyOrHoldsAnEqualsSignIsALoadError) {
+    for (const std::string attributes :
+         {"value='x'", "name='' value='x'", "name='A=B'", "name='=A'"}) {
+        SCOPED_TRACE(attributes);
+        settings_record fresh;
+        write_file(dir / "bad.xml",
+                   "<setting>\n <process>\n  <env " + attributes + "/></process></setting>");
+        try {
+            load_settings(dir / "bad.xml", fresh);
+            ADD_FAILURE() << "no exception";
+        } catch (const load_exception& error) {
+            EXPECT_EQ(std::string(error.what())
+                          .rfind("the attribute \"name\" of \"env\" must "
+                                 "name a variable, neither empty nor "
+                                 "holding \"=\", not \"",
+                                 0),
+                      0u)
+                << error.what();
+            EXPECT_EQ(error.line, 3u);
+            EXPECT_EQ(error.column, 2u);
+        }
+        EXPECT_TRUE(fresh.env.empty());
+    }
+}
+
+TEST(ExpandVariables, ReferencesAreReplacedAndEverythingElseKept) {
+    const auto lookup = [](const std::string& name) {
+        return name == "A" ? std::string("alpha") : name == "PATH" ? "/bin" : "";
+    };
+    const std::pair<std::string, std::string> rows[] = {
+        {"", ""},
+        {"plain", "plain"},
+        {"${A}", "alpha"},
+        {"${A}${A}", "alphaalpha"},
+        {"x;${PATH}", "x;/bin"},
+        {"${UNSET}", ""},
+        {"$$", "$"},
+        {"$$$", "$$"},
+        {"$${A}", "${A}"},
+        {"$A", "$A"},
+        {"${}", "${}"},
+        {"${A", "${A"},
+        {"a$", "a$"},
+        {"${A}b$$c${", "alphab$c${"},
+    };
+    for (const auto& [value, expanded] : rows) {
+        EXPECT_EQ(expand_variables(value, lookup), expanded) << value;
     }
 }
 

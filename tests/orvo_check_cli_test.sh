@@ -57,7 +57,9 @@ options (2):
   [1] -Djava.class.path=lib/a.jar;extra;
 start_method_params (0):
 start_timeout: (none)
-stop_timeout: (none)" "" -- good.xml
+stop_timeout: (none)
+working_directory: (none)
+env (0):" "" -- good.xml
 
 "$check" --json good.xml >out.txt 2>err.txt || fail "--json good.xml failed"
 [ "$(cat out.txt)" = '{
@@ -74,18 +76,45 @@ stop_timeout: (none)" "" -- good.xml
   ],
   "start_method_params": [],
   "start_timeout": null,
-  "stop_timeout": null
+  "stop_timeout": null,
+  "working_directory": null,
+  "env": []
 }' ] || fail "--json good.xml printed [$(cat out.txt)]"
+
+# The process element: a relative working directory is the settings file's folder joined
+# to it, and the class path is expanded there; env values are expanded in orvo-check's own
+# environment, one after the other.
+mkdir -p conf/app/lib
+touch conf/app/lib/b.jar
+printf '<setting><jvm class_path="lib/*"/><process working_directory="app">
+<env name="ORVO_A" value="a"/><env name="ORVO_B" value="${ORVO_A}-${ORVO_HOST_VALUE}-$$-${}"/>
+<env name="ORVO_GONE"/></process></setting>' >conf/process.xml
+ORVO_HOST_VALUE=host ORVO_GONE=x "$check" conf/process.xml >out.txt 2>err.txt ||
+    fail "conf/process.xml failed: $(cat err.txt)"
+[ "$(tail -n 5 out.txt)" = 'working_directory: app
+env (3):
+  [0] ORVO_A=a
+  [1] ORVO_B=a-host-$-${} (as written: ${ORVO_A}-${ORVO_HOST_VALUE}-$$-${})
+  [2] ORVO_GONE=' ] || fail "conf/process.xml printed [$(cat out.txt)]"
+grep -qx '  \[0\] -Djava.class.path=lib/b.jar;' out.txt ||
+    fail "conf/process.xml: the class path was not expanded in the working directory: [$(cat out.txt)]"
+printf '<setting><process working_directory="no-such-folder"/></setting>' >nodir.xml
+expect 1 "" 'nodir.xml: error: couldn'"'"'t change to working directory "no-such-folder": No such file or directory' -- nodir.xml
+expect 1 '{
+  "error": "working_directory",
+  "message": "couldn'"'"'t change to working directory \"no-such-folder\": No such file or directory"
+}' "" -- --json nodir.xml
+printf '<setting>\n <process>\n  <env name="A=B" value="x"/></process></setting>' >badenv.xml
+expect 1 "" 'badenv.xml:3:2: error: the attribute "name" of "env" must name a variable, neither empty nor holding "=", not "A=B"' -- badenv.xml
 
 # The time limits: shown as numbers when set, and a bad one named with where it is.
 printf '<setting><server start_timeout="60000" stop_timeout="2147483647"/></setting>' >limits.xml
 "$check" limits.xml >out.txt 2>err.txt || fail "limits.xml failed"
-[ "$(tail -n 2 out.txt)" = "start_timeout: 60000
+[ "$(grep _timeout out.txt)" = "start_timeout: 60000
 stop_timeout: 2147483647" ] || fail "limits.xml printed [$(cat out.txt)]"
 "$check" --json limits.xml >out.txt 2>err.txt || fail "--json limits.xml failed"
-[ "$(tail -n 3 out.txt)" = '  "start_timeout": 60000,
-  "stop_timeout": 2147483647
-}' ] || fail "--json limits.xml printed [$(cat out.txt)]"
+[ "$(grep _timeout out.txt)" = '  "start_timeout": 60000,
+  "stop_timeout": 2147483647,' ] || fail "--json limits.xml printed [$(cat out.txt)]"
 printf '<setting>\n  <server stop_timeout=" 5"/>\n</setting>' >limit.xml
 limit_message='the attribute "stop_timeout" of "server" must be a whole number of milliseconds from 1 to 2147483647, not " 5"'
 expect 1 "" "limit.xml:2:2: error: $limit_message" -- limit.xml

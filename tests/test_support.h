@@ -83,7 +83,27 @@ struct settings_document {
     std::vector<std::string> parameters;
     std::string start_timeout; // the server's attributes; not written when empty
     std::string stop_timeout;
+    // A process element, written when either is set: its working directory, and its env
+    // elements as {name, value} (a value of "-" leaves the attribute out).
+    std::string working_directory;
+    std::vector<std::pair<std::string, std::string>> env;
 };
+
+inline std::string process_xml(const settings_document& document) {
+    if (document.working_directory.empty() && document.env.empty()) {
+        return std::string();
+    }
+    std::string xml = "  <process";
+    if (!document.working_directory.empty()) {
+        xml += " working_directory='" + xml_escaped(document.working_directory) + "'";
+    }
+    xml += ">\n";
+    for (const auto& [name, value] : document.env) {
+        xml += "    <env name='" + xml_escaped(name) + "'" +
+               (value == "-" ? std::string() : " value='" + xml_escaped(value) + "'") + "/>\n";
+    }
+    return xml + "  </process>\n";
+}
 
 // The settings file for `document`, every value escaped.
 inline std::string settings_xml(const settings_document& document) {
@@ -109,7 +129,7 @@ inline std::string settings_xml(const settings_document& document) {
     for (const std::string& parameter : document.parameters) {
         xml += "    <start_method_param>" + xml_escaped(parameter) + "</start_method_param>\n";
     }
-    return xml + "  </server>\n</setting>\n";
+    return xml + "  </server>\n" + process_xml(document) + "</setting>\n";
 }
 
 // The names in `directory`, in the order in which the system lists them ("." and ".."

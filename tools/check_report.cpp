@@ -34,9 +34,35 @@ void print_list(std::ostream& out, const char* title, const std::list<std::strin
     }
 }
 
+// The value that env element `index` was set to; as written where it is not known.
+const std::string& env_value(const env_variable& variable, std::size_t index,
+                             const std::vector<std::string>& env_values) {
+    return index < env_values.size() ? env_values[index] : variable.value;
+}
+
+void print_env(std::ostream& out, const settings_record& record,
+               const std::vector<std::string>& env_values) {
+    out << "env (" << record.env.size() << "):\n";
+    std::size_t index = 0;
+    for (const env_variable& variable : record.env) {
+        const std::string& value = env_value(variable, index, env_values);
+        out << "  [" << index++ << "] " << visible(variable.name) << '=' << visible(value);
+        if (value != variable.value) {
+            out << " (as written: " << visible(variable.value) << ')';
+        }
+        out << '\n';
+    }
+}
+
+std::string directory_error_message(const settings_record& record, const std::string& reason) {
+    return "couldn't change to working directory \"" + visible(record.working_directory) +
+           "\": " + reason;
+}
+
 } // namespace
 
-void print_record(std::ostream& out, const settings_record& record) {
+void print_record(std::ostream& out, const settings_record& record,
+                  const std::vector<std::string>& env_values) {
     out << "stdout: " << visible(stdout_log(record)) << '\n'
         << "stderr: " << visible(stderr_log(record)) << '\n'
         << "dll_path: " << visible(record.dll_path) << '\n'
@@ -48,6 +74,11 @@ void print_record(std::ostream& out, const settings_record& record) {
     print_list(out, "start_method_params", record.start_method_params);
     print_limit(out, "start_timeout", record.start_timeout);
     print_limit(out, "stop_timeout", record.stop_timeout);
+    out << "working_directory: "
+        << (record.working_directory.empty() ? std::string("(none)")
+                                             : visible(record.working_directory))
+        << '\n';
+    print_env(out, record, env_values);
 }
 
 void print_start_check(std::ostream& out, const settings_record& record,
@@ -85,7 +116,7 @@ void print_load_error(std::ostream& out, const std::string& path, const load_exc
     out << ": error: " << error.what() << '\n';
 }
 
-std::string record_json(const settings_record& record) {
+std::string record_json(const settings_record& record, const std::vector<std::string>& env_values) {
     json object;
     object["stdout"] = stdout_log(record);
     object["stderr"] = stderr_log(record);
@@ -98,6 +129,15 @@ std::string record_json(const settings_record& record) {
     object["start_method_params"] = record.start_method_params;
     object["start_timeout"] = limit_json(record.start_timeout);
     object["stop_timeout"] = limit_json(record.stop_timeout);
+    object["working_directory"] =
+        record.working_directory.empty() ? json(nullptr) : json(record.working_directory);
+    object["env"] = json::array();
+    std::size_t index = 0;
+    for (const env_variable& variable : record.env) {
+        object["env"].push_back({{"name", variable.name},
+                                 {"value", variable.value},
+                                 {"expanded", env_value(variable, index++, env_values)}});
+    }
     return dump(object);
 }
 
@@ -120,5 +160,17 @@ std::string load_error_json(const load_exception& error) {
         object["line"] = error.line;
         object["column"] = error.column;
     }
+    return dump(object);
+}
+
+void print_directory_error(std::ostream& out, const std::string& path,
+                           const settings_record& record, const std::string& reason) {
+    out << path << ": error: " << directory_error_message(record, reason) << '\n';
+}
+
+std::string directory_error_json(const settings_record& record, const std::string& reason) {
+    json object;
+    object["error"] = "working_directory";
+    object["message"] = directory_error_message(record, reason);
     return dump(object);
 }

@@ -164,7 +164,8 @@ json load_diagnosis_json(const load_diagnosis& diagnosis) {
     return object;
 }
 
-std::string record_with_jvm_json(const settings_record& record, const start_check_result& result) {
+std::string record_with_jvm_json(const settings_record& record, const start_check_result& result,
+                                 const std::vector<std::string>& env_values) {
     json jvm;
     jvm["passed"] = result.passed();
     jvm["result"] = result_name(result.created);
@@ -177,7 +178,7 @@ std::string record_with_jvm_json(const settings_record& record, const start_chec
             ? load_diagnosis_json(diagnose_load_failure(record.dll_path, result.load_error))
             : json(nullptr);
     // The record's own fields, whatever record_json holds, then this one.
-    json document = json::parse(record_json(record));
+    json document = json::parse(record_json(record, env_values));
     document["jvm"] = jvm;
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -20,4 +21,5 @@ void print_load_diagnosis(std::ostream& out, const load_diagnosis& diagnosis);
 nlohmann::ordered_json load_diagnosis_json(const load_diagnosis& diagnosis);
 // The record's JSON document (the fields that record_json gives) with one more field,
 // "jvm": the outcome of the dry run and, when the library could not be loaded, why.
-std::string record_with_jvm_json(const settings_record& record, const start_check_result& result);
+std::string record_with_jvm_json(const settings_record& record, const start_check_result& result,
+                                 const std::vector<std::string>& env_values = {});

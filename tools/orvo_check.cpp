@@ -4,9 +4,13 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "javahost/process_settings.h"
 #include "javahost/start_check.h"
+#include "platform/current_directory.h"
 #include "platform/file_status.h"
+#include "platform/last_error.h"
 #include "settings/load_settings.h"
 #include "tools/check_report.h"
 #include "tools/jvm_report.h"
@@ -53,15 +57,15 @@ void explain_unreadable(const std::string& path) {
 
 // The dry run of the Java start after the settings loaded. In JSON the settings and the
 // outcome are one document, written once the VM has had its say.
-int check_jvm(bool json) {
+int check_jvm(bool json, const std::vector<std::string>& env_values) {
     if (!json) {
-        print_record(std::cout, settings);
+        print_record(std::cout, settings, env_values);
     }
     // The VM writes to the same streams: what was said so far comes first.
     std::cout << std::flush;
     const start_check_result result = check_java_start(settings);
     if (json) {
-        std::cout << record_with_jvm_json(settings, result);
+        std::cout << record_with_jvm_json(settings, result, env_values);
     } else {
         print_start_check(std::cout, settings, result);
         explain_jvm_failure(std::cerr, settings, result);
@@ -86,7 +90,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        load_settings(parsed.path, settings);
+        read_settings(parsed.path, settings);
     } catch (const MXML::SyntaxException& error) {
         if (parsed.json) {
             std::cout << syntax_error_json(error);
@@ -103,13 +107,28 @@ int main(int argc, char** argv) {
         }
         return 1;
     }
+    // This process is set up as the service's would be: the class path is expanded in the
+    // working directory, and the Java VM of --jvm is created there with the same
+    // environment.
+    const std::string directory = working_directory_path(parsed.path, settings);
+    if (!directory.empty() && !platform::change_directory(directory)) {
+        const std::string reason = platform::error_text(platform::last_error());
+        if (parsed.json) {
+            std::cout << directory_error_json(settings, reason);
+        } else {
+            print_directory_error(std::cerr, parsed.path, settings, reason);
+        }
+        return 1;
+    }
+    add_class_path_option(settings);
+    const std::vector<std::string> env_values = apply_env(settings);
     if (parsed.jvm) {
-        return check_jvm(parsed.json);
+        return check_jvm(parsed.json, env_values);
     }
     if (parsed.json) {
-        std::cout << record_json(settings);
+        std::cout << record_json(settings, env_values);
     } else {
-        print_record(std::cout, settings);
+        print_record(std::cout, settings, env_values);
     }
     return 0;
 }

@@ -29,4 +29,17 @@ std::string in_folder(const std::string& folder, const std::string& name) {
     return folder + '/' + name;
 }
 
+std::string folder_of(const std::string& path) {
+    const std::string::size_type slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool is_absolute_path(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
+std::string resolved_in(const std::string& folder, const std::string& path) {
+    return folder.empty() || is_absolute_path(path) ? path : in_folder(folder, path);
+}
+
 } // namespace platform

@@ -1,8 +1,56 @@
-#include "platform/win/environment.h"
+// The environment on Windows: the process's environment block, and the copies that C
+// runtimes keep of it.
+#include "platform/environment.h"
 
 #include <windows.h>
 
 namespace platform {
+
+namespace {
+
+std::wstring wide(const std::string& text) {
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                            length);
+    }
+    return result;
+}
+
+std::string utf8(const std::wstring& text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                            length, nullptr, nullptr);
+    }
+    return result;
+}
+
+// The Universal C runtime, which every Java VM since JDK 11 is linked with, keeps its own
+// copy of the environment, made when it is first used: the block alone would not reach
+// it. Loaded here when it is not loaded yet, so that its copy is made now and kept up to
+// date, whatever loaded it first.
+void set_in_universal_c_runtime(const std::wstring& name, const std::wstring& value) {
+    using putenv_function = int(__cdecl*)(const wchar_t*, const wchar_t*);
+    HMODULE runtime = GetModuleHandleA("ucrtbase.dll");
+    if (runtime == nullptr) {
+        runtime = LoadLibraryA("ucrtbase.dll");
+    }
+    if (runtime == nullptr) {
+        return; // no such runtime on this system: nothing of it can read the old value
+    }
+    const auto put = reinterpret_cast<putenv_function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(runtime, "_wputenv_s")));
+    if (put != nullptr) {
+        put(name.c_str(), value.c_str()); // an empty value removes the variable
+    }
+}
+
+} // namespace
 
 std::string environment_value(const char* name) {
     const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
@@ -13,6 +61,27 @@ std::string environment_value(const char* name) {
     const DWORD length = GetEnvironmentVariableA(name, value.data(), size);
     value.resize(length < size ? length : 0);
     return value;
+}
+
+std::string environment_value_utf8(const std::string& name) {
+    const std::wstring wide_name = wide(name);
+    const DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
+    if (size == 0) {
+        return std::string();
+    }
+    std::wstring value(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(wide_name.c_str(), value.data(), size);
+    value.resize(length < size ? length : 0);
+    return utf8(value);
+}
+
+void set_environment_value_utf8(const std::string& name, const std::string& value) {
+    const DWORD saved_error = GetLastError();
+    const std::wstring wide_name = wide(name);
+    const std::wstring wide_value = wide(value);
+    SetEnvironmentVariableW(wide_name.c_str(), value.empty() ? nullptr : wide_value.c_str());
+    set_in_universal_c_runtime(wide_name, wide_value);
+    SetLastError(saved_error);
 }
 
 } // namespace platform

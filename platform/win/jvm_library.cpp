@@ -9,8 +9,8 @@
 #include <windows.h>
 
 #include "platform/dynamic_library.h"
+#include "platform/environment.h"
 #include "platform/file_status.h"
-#include "platform/win/environment.h"
 
 namespace platform {
 
@@ -31,7 +31,7 @@ std::string full_path(const std::string& path) {
 }
 
 // The folder part of a full path; a drive's root keeps its separator ("C:\").
-std::string folder_of(const std::string& path) {
+std::string parent_folder(const std::string& path) {
     const std::string::size_type end = path.find_last_of("\\/");
     if (end == std::string::npos) {
         return std::string();
@@ -53,7 +53,7 @@ bool is_named(const std::string& folder, const char* name) {
 // that it and the runtime's other libraries need in bin.
 std::string runtime_folder(const std::string& library_folder) {
     if (is_named(library_folder, "server") || is_named(library_folder, "client")) {
-        return folder_of(library_folder);
+        return parent_folder(library_folder);
     }
     return library_folder;
 }
@@ -141,7 +141,7 @@ library_handle load_jvm_library(const std::string& path) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    return load_with_runtime_folder(full, runtime_folder(folder_of(full)));
+    return load_with_runtime_folder(full, runtime_folder(parent_folder(full)));
 }
 
 // The order in which the loader searches with LOAD_WITH_ALTERED_SEARCH_PATH and a DLL
@@ -153,7 +153,7 @@ std::vector<library_folder> dependency_folders(const std::string& path) {
     if (full.empty()) {
         return folders;
     }
-    const std::string own = folder_of(full);
+    const std::string own = parent_folder(full);
     add_folder(folders, own, false);
     add_folder(folders, runtime_folder(own), false);
     const std::string windows = system_folder(GetWindowsDirectoryA);

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "platform/win/environment.h"
+#include "platform/environment.h"
 
 namespace platform {
 

@@ -101,6 +101,26 @@ TEST_F(service_failure, a_settings_file_that_is_a_named_pipe_is_not_waited_on) {
     EXPECT_EQ(service->wait(), 78);
 }
 
+// A working directory that cannot be entered fails the start before anything relative is
+// resolved: no log is opened, and the line goes where the service manager looks.
+TEST_F(service_failure, a_working_directory_that_cannot_be_entered_fails_the_start) {
+    write_file(folder / "a-file", "");
+    const std::pair<std::string, std::string> cases[] = {
+        {"no-such-folder", "No such file or directory"}, {"a-file", "Not a directory"}};
+    for (const auto& [directory, reason] : cases) {
+        SCOPED_TRACE(directory);
+        service_settings settings = default_settings();
+        settings.working_directory = directory;
+        auto service = start(settings);
+        EXPECT_EQ(expect_failed_start(listener), 267);
+        EXPECT_EQ(service->wait(), 78);
+        EXPECT_EQ(console_err(), "error: couldn't change to working directory \"" + directory +
+                                     "\": " + reason + ".\r\n");
+        EXPECT_FALSE(fs::exists(stdout_log()));
+        EXPECT_FALSE(fs::exists(stderr_log()));
+    }
+}
+
 TEST_F(service_failure, a_command_line_without_settings_path_stops_the_service_with_160) {
     auto service = start_with({});
     EXPECT_EQ(expect_failed_start(listener), 160);

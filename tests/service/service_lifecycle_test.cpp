@@ -1,5 +1,7 @@
 // A service run from start to stop, as a service manager sees it and as the logs show it.
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
 
 #include "tests/service/service_fixture.h"
 
@@ -112,6 +114,62 @@ TEST_F(service_lifecycle, requests_while_stop_is_pending_are_dropped) {
         lines_of(read_file(stdout_log())),
         (std::vector<std::string>{"start stop-waits-for:" + stop_gate, "started",
                                   "stop stop-waits-for:" + stop_gate, "stopped", "shutdown hook"}));
+}
+
+// Where the program runs: the working directory (relative to the settings file's folder,
+// or absolute) is where the logs, the class path, the options that name files and the
+// program's own relative paths are found, and the env elements are what the program and
+// the Java VM itself (JAVA_TOOL_OPTIONS) see.
+TEST_F(service_lifecycle, the_program_runs_in_the_working_directory_with_the_settings_env) {
+    fs::create_directories(folder / "conf");
+    fs::create_directories(folder / "app/logs");
+    fs::create_directory_symlink(ORVO_TEST_CLASSES, folder / "app/classes");
+    write_file(folder / "app/data.txt", "hello\n");
+    setenv("ORVO_GONE", "set by the service manager", 1);
+    const std::string path = getenv("PATH");
+    // The settings file named relatively from the folder, and a relative working
+    // directory; then both absolute.
+    const std::pair<std::string, std::string> places[] = {
+        {"conf/settings.xml", "../app"}, {folder / "conf/settings.xml", folder / "app"}};
+    for (const auto& [settings_path, working_directory] : places) {
+        SCOPED_TRACE(working_directory);
+        service_settings settings;
+        settings.options = {"-XX:TieredStopAtLevel=1", "-XX:+UseSerialGC", "-Xmx64m",
+                            "-Xlog:gc:file=logs/gc.log"};
+        settings.class_path = "classes";
+        settings.stdout_log = "logs/out.log";
+        settings.stderr_log = "logs/err.log";
+        settings.working_directory = working_directory;
+        settings.env = {{"ORVO_PROFILE", "prod"},
+                        {"ORVO_PATH", "native:${PATH}"},
+                        {"ORVO_GONE", "-"},
+                        {"JAVA_TOOL_OPTIONS", "-Dorvo.tool=yes"}};
+        settings.parameters = {"say-property:user.dir",  "say-env:ORVO_PROFILE",
+                               "say-env:ORVO_PATH",      "say-env:ORVO_GONE",
+                               "say-property:orvo.tool", "say-file:data.txt"};
+        write_file(folder / "conf/settings.xml", settings_xml(settings));
+        fs::remove_all(folder / "app/logs");
+        fs::create_directory(folder / "app/logs");
+        std::unique_ptr<service_process> service;
+        {
+            current_directory in_folder(folder.path());
+            service = start_with({settings_path});
+        }
+        expect_running();
+        expect_stop_on(*service, SIGTERM);
+        const std::vector<std::string> out = lines_of(read_file(folder / "app/logs/out.log"));
+        for (const std::string& said :
+             {"property user.dir=" + folder / "app", std::string("env ORVO_PROFILE=prod"),
+              "env ORVO_PATH=native:" + path, std::string("env ORVO_GONE=null"),
+              std::string("property orvo.tool=yes"), std::string("file hello")}) {
+            EXPECT_NE(std::find(out.begin(), out.end(), said), out.end()) << said;
+        }
+        EXPECT_NE(read_file(folder / "app/logs/err.log").find("Picked up JAVA_TOOL_OPTIONS"),
+                  std::string::npos);
+        EXPECT_TRUE(fs::exists(folder / "app/logs/gc.log"));
+        EXPECT_EQ(console_err(), "");
+    }
+    unsetenv("ORVO_GONE");
 }
 
 // A report that cannot be sent (the notify socket is gone) is a failure: the stop path

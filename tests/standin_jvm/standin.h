@@ -21,6 +21,9 @@
 //                                     waits for a thread that never ends)
 //   -Dstandin.end=MOMENT:wait=NAME    on Windows, the call returns once the named event is
 //                                     set (a slow method)
+//   -Dstandin.report=cwd              records the current directory at the creation
+//   -Dstandin.report=env:NAME         records the variable NAME at the creation (on Windows
+//                                     also as the Universal C runtime sees it)
 // Other options are accepted and ignored, except unknown "-Dstandin." keys, which make the
 // creation fail as a real VM fails on an unknown option.
 //
@@ -75,6 +78,7 @@ struct vm_state {
     std::string pending; // the pending exception's class, empty when none
     std::set<std::thread::id> attached;
     std::vector<end_plan> ends;
+    std::vector<std::string> reports; // what to report of the process at the creation
 };
 
 // The hooks the host handed over ("exit" and "abort" options), kept across a failed
@@ -106,6 +110,8 @@ std::mutex& state_lock();
 void record(const std::string& line);
 
 bool is_failing(const vm_state& vm, const std::string& function);
+// Records one "-Dstandin.report=" item: "report cwd ..." or "report env NAME ...".
+void report_process(const std::string& what);
 object* new_object(vm_state& vm, object::kind_type kind);
 // "0061 00e9": a string's UTF-16 units in hex.
 std::string units(const std::u16string& text);

@@ -50,6 +50,8 @@ bool configure(vm_state& vm, const std::string& option) {
         vm.failing.push_back(value);
     } else if (key == "end") {
         return add_end(vm, value);
+    } else if (key == "report") {
+        vm.reports.push_back(value);
     } else {
         return false;
     }
@@ -170,6 +172,9 @@ jint create(vm_state& vm, JavaVM** created, void** env, const JavaVMInitArgs& ar
         return known ? JNI_ERR : JNI_EINVAL;
     }
     vm.created = true;
+    for (const std::string& what : vm.reports) {
+        report_process(what);
+    }
     vm.attached.insert(std::this_thread::get_id());
     *env = jni_env();
     watch_end_events(vm);

@@ -397,6 +397,83 @@ TEST_F(service_wine, a_start_that_cannot_do_its_job_fails_with_its_reason) {
     }
 }
 
+// Where the program runs: a relative working directory (from the settings file's folder)
+// holds the relative logs and the files that options name, and the env elements reach both
+// the process's environment block and the Universal C runtime's copy, which a real Java
+// VM reads while it is created. Names compare as Windows compares them.
+TEST_F(service_wine, the_program_runs_in_the_working_directory_with_the_settings_env) {
+    fs::create_directories(folder / "conf");
+    fs::create_directories(folder / "app/logs");
+    settings_document document;
+    document.stdout_log = "logs\\out.log";
+    document.stderr_log = "logs\\err.log";
+    document.dll_path = windows_path(ORVO_RECORDING_JVM);
+    document.options = {"-Drecording.standin=" + windows_path(ORVO_STANDIN_JVM),
+                        "-Drecording.file=record.txt",
+                        "-Dstandin.class=orvotest/Probe",
+                        "-Dstandin.method=orvotest/Probe.start([Ljava/lang/String;)V",
+                        "-Dstandin.method=orvotest/Probe.stop()V",
+                        "-Dstandin.report=cwd",
+                        "-Dstandin.report=env:ORVO_PROFILE",
+                        "-Dstandin.report=env:ORVO_PATH",
+                        "-Dstandin.report=env:ORVO_CASE",
+                        "-Dstandin.report=env:TMP"};
+    document.class_name = "orvotest/Probe";
+    document.start_method = "start";
+    document.stop_method = "stop";
+    document.working_directory = "..\\app";
+    document.env = {{"ORVO_PROFILE", "prod"},
+                    {"ORVO_PATH", "native;${PATH}"},
+                    {"orvo_case", "lower"},
+                    {"ORVO_CASE", "upper"},
+                    {"TMP", "-"}};
+    write_file(folder / "conf/settings.xml", settings_xml(document));
+    registered_service service("\"" + windows_path(ORVO_EXECUTABLE) + "\" \"" +
+                               in_folder("conf\\settings.xml") + "\"");
+    ASSERT_TRUE(service.start()) << GetLastError();
+    ASSERT_EQ(service.wait_while(is_starting).back().dwCurrentState,
+              static_cast<DWORD>(SERVICE_RUNNING));
+    SERVICE_STATUS answer{};
+    EXPECT_TRUE(service.control(SERVICE_CONTROL_STOP, answer)) << GetLastError();
+    service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
+    service.process_exit_code();
+    const std::string record = read_file(folder / "app/record.txt");
+    for (const std::string& line :
+         {"report cwd " + in_folder("app"),
+          std::string("report env ORVO_PROFILE os=\"prod\" ucrt=\"prod\""),
+          std::string("report env ORVO_CASE os=\"upper\" ucrt=\"upper\""),
+          std::string("report env TMP os=unset ucrt=unset")}) {
+        EXPECT_NE(record.find(line + "\n"), std::string::npos) << line << "\n" << record;
+    }
+    EXPECT_NE(record.find("report env ORVO_PATH os=\"native;"), std::string::npos) << record;
+    EXPECT_NE(record.find(" ucrt=\"native;"), std::string::npos) << record;
+    EXPECT_EQ(read_file(folder / "app/logs/out.log"), "recording VM created\r\n");
+}
+
+// A working directory that cannot be entered fails the start before the logs are opened,
+// with the system's code of the failed change.
+TEST_F(service_wine, a_working_directory_that_cannot_be_entered_fails_the_start) {
+    write_file(folder / "a-file", "");
+    const std::pair<const char*, DWORD> cases[] = {{"no-such-folder", ERROR_FILE_NOT_FOUND},
+                                                   {"a-file", ERROR_DIRECTORY}};
+    for (const auto& [directory, code] : cases) {
+        SCOPED_TRACE(directory);
+        settings_document document;
+        document.stdout_log = "out.log";
+        document.stderr_log = "err.log";
+        document.dll_path = windows_path(ORVO_RECORDING_JVM);
+        document.working_directory = directory;
+        write_file(folder / "settings.xml", settings_xml(document));
+        registered_service service(command_line());
+        ASSERT_TRUE(service.start()) << GetLastError();
+        const std::vector<SERVICE_STATUS> seen =
+            service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
+        EXPECT_EQ(seen.back().dwWin32ExitCode, code);
+        EXPECT_FALSE(has_state(seen, SERVICE_RUNNING));
+        EXPECT_FALSE(fs::exists(folder / "out.log"));
+    }
+}
+
 // A log that cannot be opened fails the start before the Java VM is created, with the
 // system's code of the failed open.
 TEST_F(service_wine, a_log_that_cannot_be_opened_fails_the_start_with_the_systems_code) {
@@ -610,7 +687,7 @@ TEST_F(service_wine, slow_starts_and_stops_are_reported_honestly_and_kept_to_the
         EXPECT_TRUE(status == 0 || (status == STILL_ACTIVE && slow.exit_code == 1610)) << status;
         EXPECT_EQ(read_file(folder / err_log), slow.exit_code == 1610 ? "" : slow.line);
         if (slow.limit_ms != 0) {
-            EXPECT_GE(took + 50, slow.limit_ms); // GetTickCount's own steps
+            EXPECT_GE(took + 50, slow.limit_ms);    // GetTickCount's own steps
             EXPECT_LT(took, slow.limit_ms + 30000); // a bound for a busy machine
         }
     }

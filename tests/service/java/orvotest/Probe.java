@@ -20,7 +20,10 @@ import java.util.List;
 // line can be read from PATH, which holds up the Java VM's destruction until then;
 // "write-until-stop:N" starts N threads that write numbered lines to both streams
 // ("out T I", "err T I") until the stop method ends them. "throw-in-start" makes the start
-// method throw an IllegalStateException once the rest of it is done.
+// method throw an IllegalStateException once the rest of it is done. "say-property:NAME"
+// and "say-env:NAME" make it write "property NAME=VALUE" or "env NAME=VALUE" (null when
+// unset) to standard output, and "say-file:PATH" the first line of that file (read as
+// the program's own relative paths are).
 public final class Probe {
     private static String[] parameters = new String[0];
     private static final List<Thread> writers = new ArrayList<>();
@@ -33,6 +36,7 @@ public final class Probe {
         System.out.println("start " + String.join(",", args));
         System.err.println("start on stderr");
         Runtime.getRuntime().addShutdownHook(new Thread(() -> System.out.println("shutdown hook")));
+        say();
         waitFor("start-waits-for:");
         endIfAsked("-in-start:");
         exitLater();
@@ -55,6 +59,25 @@ public final class Probe {
         waitFor("stop-waits-for:");
         endIfAsked("-in-stop:");
         System.out.println("stopped");
+    }
+
+    private static void say() throws IOException {
+        for (String parameter : parameters) {
+            if (parameter.startsWith("say-property:")) {
+                String name = parameter.substring("say-property:".length());
+                System.out.println("property " + name + "=" + System.getProperty(name));
+            }
+            if (parameter.startsWith("say-env:")) {
+                String name = parameter.substring("say-env:".length());
+                System.out.println("env " + name + "=" + System.getenv(name));
+            }
+            if (parameter.startsWith("say-file:")) {
+                try (BufferedReader reader = new BufferedReader(
+                        new FileReader(parameter.substring("say-file:".length())))) {
+                    System.out.println("file " + reader.readLine());
+                }
+            }
+        }
     }
 
     private static void waitFor(String prefix) throws IOException {
