@@ -30,4 +30,15 @@ bool opening_waits(const std::string& path);
 // `name` inside `folder`, with the system's separator between them.
 std::string in_folder(const std::string& folder, const std::string& name);
 
+// True when `path` means the same place whatever the current folder is: on Linux a path
+// from "/"; on Windows a drive with its root ("C:\", "C:/"), a network path ("\\server\share")
+// or a path from the root of the current drive ("\logs"). False for the empty path.
+bool is_absolute_path(const std::string& path);
+
+// False when the user running this process may not create files in the folder `path`, or
+// append to the file `path`, as far as the system's permissions tell; also false when
+// nothing is there. Changes nothing on disk. Where the system cannot tell (a failed query),
+// the answer is true: a doubt is no reason to warn.
+bool may_write(const std::string& path);
+
 } // namespace platform

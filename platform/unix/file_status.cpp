@@ -1,7 +1,9 @@
 // What a path names, on POSIX systems: stat, which follows symbolic links.
 #include "platform/file_status.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -27,6 +29,21 @@ std::string in_folder(const std::string& folder, const std::string& name) {
         return folder + name;
     }
     return folder + '/' + name;
+}
+
+bool is_absolute_path(const std::string& path) {
+    return !path.empty() && path.front() == '/';
+}
+
+// The effective user's rights, as open() and creat() would check them; a folder must also
+// be searchable for a file in it to be created.
+bool may_write(const std::string& path) {
+    const path_kind kind = kind_of_path(path);
+    if (kind == path_kind::missing) {
+        return false;
+    }
+    const int wanted = kind == path_kind::directory ? W_OK | X_OK : W_OK;
+    return faccessat(AT_FDCWD, path.c_str(), wanted, AT_EACCESS) == 0;
 }
 
 } // namespace platform
