@@ -14,10 +14,13 @@ namespace {
 #ifdef _WIN32
 constexpr char separators[] = "\\/";
 const char relative_consequence[] = "a Windows service resolves it in C:\\Windows\\System32";
+const char create_log_folder[] = "create the folder";
 #else
 constexpr char separators[] = "/";
 const char relative_consequence[] =
     "a systemd service resolves it in \"/\" unless its unit sets WorkingDirectory=";
+const char create_log_folder[] =
+    "create the folder, or let the unit's LogsDirectory= make it when the service starts";
 #endif
 
 // Where relative paths lead: the working directory, when the settings set one.
@@ -121,7 +124,7 @@ void check_log(const char* name, const std::string& path, const path_base& base,
     } else if (platform::kind_of_path(folder) != platform::path_kind::directory) {
         add_warning(warnings, at, "log_folder_missing",
                     "the folder " + shown(folder) + " of " + what + " does not exist" + lost +
-                        "; create the folder");
+                        "; " + create_log_folder);
     } else if (kind == platform::path_kind::file && !platform::may_write(file)) {
         add_warning(warnings, at, "log_not_writable",
                     what + " " + shown(file) + " may not be written by this user" + lost + account);

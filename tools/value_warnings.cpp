@@ -84,9 +84,11 @@ void check_option(const element_occurrence& option, std::vector<settings_warning
         return;
     }
     if (!white_space_at_ends(text).empty()) {
+        const std::string meant = trimmed(text);
         check_white_space("the option", text, option.at, warnings,
-                          "the JVM refuses it; write <option>" + visible(trimmed(text)) +
-                              "</option> on one line");
+                          meant.empty() ? "the JVM refuses it; remove the element"
+                                        : "the JVM refuses it; write <option>" + visible(meant) +
+                                              "</option> on one line");
         return;
     }
     const std::string word = text.substr(0, text.find_first_of(" =:"));
