@@ -115,22 +115,23 @@ void check_log(const char* name, const std::string& path, const path_base& base,
     const std::string file = resolved(base, path);
     const std::string folder = containing_folder(file);
     const platform::path_kind kind = platform::kind_of_path(file);
-    const std::string lost = ": the service cannot open it, and what would go to it is lost";
+    const std::string fails = ": the service cannot open it, and its start fails";
     const std::string account = " (the service's account may differ from the user running "
                                 "orvo-check); let the service's account write there";
     if (kind == platform::path_kind::directory) {
         add_warning(warnings, at, "log_not_writable",
-                    what + " " + shown(path) + " is a folder" + lost + "; name a file");
+                    what + " " + shown(path) + " is a folder" + fails + "; name a file");
     } else if (platform::kind_of_path(folder) != platform::path_kind::directory) {
         add_warning(warnings, at, "log_folder_missing",
-                    "the folder " + shown(folder) + " of " + what + " does not exist" + lost +
+                    "the folder " + shown(folder) + " of " + what + " does not exist" + fails +
                         "; " + create_log_folder);
     } else if (kind == platform::path_kind::file && !platform::may_write(file)) {
         add_warning(warnings, at, "log_not_writable",
-                    what + " " + shown(file) + " may not be written by this user" + lost + account);
+                    what + " " + shown(file) + " may not be written by this user" + fails +
+                        account);
     } else if (kind == platform::path_kind::missing && !platform::may_write(folder)) {
         add_warning(warnings, at, "log_not_writable",
-                    "this user may not create " + what + " in the folder " + shown(folder) + lost +
+                    "this user may not create " + what + " in the folder " + shown(folder) + fails +
                         account);
     }
 }

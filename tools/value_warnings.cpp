@@ -41,9 +41,9 @@ struct field_advice {
 };
 // clang-format off
 const field_advice field_advices[] = {
-    {"stdout",       "the service cannot open this log, and the program's standard output is lost",
+    {"stdout",       "the service keeps no log of the program's standard output: it is discarded",
                      "give the log file's path"},
-    {"stderr",       "the service cannot open this log, and the program's standard error and orvo's own error lines are lost",
+    {"stderr",       "the service keeps no log of the program's standard error and orvo's own error lines: they are discarded",
                      "give the log file's path"},
     {"dll_path",     "the service cannot load the JVM", jvm_library_advice},
     {"class",        "the service has no class to start", "give the server class, written like org/example/Server"},
