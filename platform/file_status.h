@@ -34,11 +34,19 @@ std::string in_folder(const std::string& folder, const std::string& name);
 // names no folder, that is, the file is in the current directory.
 std::string folder_of(const std::string& path);
 
-// True when `path` does not depend on the current directory: it begins at the root ("/";
-// on Windows "\", "/" or a drive letter and colon).
+// True when `path` means the same place whatever the current folder is: on Linux a path
+// from "/"; on Windows a drive with its root ("C:\", "C:/"), a network path ("\\server\share")
+// or a path from the root of the current drive ("\logs"). False for the empty path.
 bool is_absolute_path(const std::string& path);
 
-// `path` as seen from `folder`: `path` itself when it is absolute or `folder` is empty.
+// False when the user running this process may not create files in the folder `path`, or
+// append to the file `path`, as far as the system's permissions tell; also false when
+// nothing is there. Changes nothing on disk. Where the system cannot tell (a failed query),
+// the answer is true: a doubt is no reason to warn.
+bool may_write(const std::string& path);
+
+// `path` as seen from `folder`: `path` itself when it is absolute, names a drive of its own
+// (Windows: "C:x", relative to that drive's own current folder), or `folder` is empty.
 std::string resolved_in(const std::string& folder, const std::string& path);
 
 } // namespace platform

@@ -1,7 +1,9 @@
 // What a path names, on POSIX systems: stat, which follows symbolic links.
 #include "platform/file_status.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -34,12 +36,23 @@ std::string folder_of(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-bool is_absolute_path(const std::string& path) {
-    return !path.empty() && path[0] == '/';
-}
-
 std::string resolved_in(const std::string& folder, const std::string& path) {
     return folder.empty() || is_absolute_path(path) ? path : in_folder(folder, path);
+}
+
+bool is_absolute_path(const std::string& path) {
+    return !path.empty() && path.front() == '/';
+}
+
+// The effective user's rights, as open() and creat() would check them; a folder must also
+// be searchable for a file in it to be created.
+bool may_write(const std::string& path) {
+    const path_kind kind = kind_of_path(path);
+    if (kind == path_kind::missing) {
+        return false;
+    }
+    const int wanted = kind == path_kind::directory ? W_OK | X_OK : W_OK;
+    return faccessat(AT_FDCWD, path.c_str(), wanted, AT_EACCESS) == 0;
 }
 
 } // namespace platform

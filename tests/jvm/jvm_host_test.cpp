@@ -61,6 +61,10 @@ struct outcome {
 class RealJvm : public ::testing::Test {
   protected:
     RealJvm() {
+        // Log paths that orvo-check has nothing to warn about: its standard error then
+        // holds only what the dry run says.
+        settings.stdout_log = dir / "out.log";
+        settings.stderr_log = dir / "err.log";
         settings.dll_path = ORVO_JVM_LIBRARY;
         settings.options = {"-Xmx64m", "-Djava.class.path=" ORVO_TEST_JAR,
                             "-Dorvotest.record=" + dir / "java.txt"};

@@ -768,6 +768,13 @@ class runtime_layout : public service_wine {
         options.push_back("-Drecording.load=" + in_folder("jdk/bin/orvo_standin_native.dll"));
         return options;
     }
+    // Settings for orvo-check.exe that it has nothing to warn about: its standard error
+    // then holds only what the dry run says.
+    void write_check_settings(const std::string& dll_path,
+                              const std::vector<std::string>& options) const {
+        write_settings(folder / "settings.xml", in_folder("out.log"), in_folder("err.log"),
+                       dll_path, options, "60000", "60000");
+    }
     // orvo-check.exe on the settings; its exit code, with what it wrote in out.txt, err.txt.
     DWORD run_check(const std::string& arguments) const {
         return run_program("\"" + in_folder("app/orvo-check.exe") + "\" " + arguments + " \"" +
@@ -801,7 +808,7 @@ TEST_F(runtime_layout, the_service_loads_a_runtimes_jvm_dll_and_later_libraries_
 
 TEST_F(runtime_layout, orvo_check_loads_it_too_and_names_the_import_that_cannot_be_found) {
     const std::string jvm = in_folder("jdk/bin/server/jvm.dll");
-    write_settings(folder / "settings.xml", "", "", jvm, runtime_options());
+    write_check_settings(jvm, runtime_options());
     EXPECT_EQ(run_check("--jvm"), 0u) << read_file(folder / "err.txt");
     EXPECT_NE(read_file(folder / "out.txt").find("\r\njvm: created\r\n"), std::string::npos)
         << read_file(folder / "out.txt");
@@ -851,7 +858,7 @@ TEST_F(runtime_layout, orvo_check_says_what_a_file_is_and_where_a_loadable_jvm_d
         {in_folder("missing\\jvm.dll"), "there is no such file; name the bin\\server\\jvm.dll"},
     };
     for (const broken& c : cases) {
-        write_settings(folder / "settings.xml", "", "", c.dll_path, {});
+        write_check_settings(c.dll_path, {});
         EXPECT_EQ(run_check("--jvm"), 1u) << c.dll_path;
         const std::string err = read_file(folder / "err.txt");
         const std::string note = c.dll_path + ": note: ";
