@@ -188,11 +188,11 @@ TEST_F(service_time_limits, a_start_limit_shorter_than_reading_the_settings_is_r
     service_settings settings = default_settings();
     settings.start_timeout = "1";
     const std::string xml = settings_xml(settings);
-    for (int run = 0; run < 20; ++run) {
+    for (int run = 0; run < 12; ++run) {
         SCOPED_TRACE(run);
         fs::remove(stderr_log());
         const std::string padding =
-            "<!--" + std::string(static_cast<std::size_t>(run) * 150000, ' ') + "-->\n";
+            "<!--" + std::string(static_cast<std::size_t>(run) * 250000, ' ') + "-->\n";
         write_file(folder / "settings.xml", padding + xml.substr(xml.find("<setting>")));
         auto service = start_with({folder / "settings.xml"});
         const std::vector<report> reports = reports_until_stopped(listener, service.get());
