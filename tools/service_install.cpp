@@ -1,0 +1,415 @@
+#include "tools/service_install.h"
+
+#include <algorithm>
+#include <iostream>
+#include <vector>
+
+#include "javahost/java_vm.h"
+#include "platform/dynamic_library.h"
+#include "platform/file_access.h"
+#include "platform/file_status.h"
+#include "platform/service_manager.h"
+#include "settings/load_settings.h"
+#include "tools/check_report.h"
+#include "tools/jvm_report.h"
+
+namespace {
+
+constexpr std::uint32_t usual_stop_limit_ms = 30000;
+constexpr std::uint32_t error_access_denied = 5;
+constexpr std::uint32_t error_service_does_not_exist = 1060;
+constexpr std::uint32_t error_service_request_timeout = 1053;
+
+void say_error(const std::string& text) {
+    std::cerr << "orvo-service: error: " << text << '\n';
+}
+
+void say_warning(const std::string& text) {
+    std::cerr << "orvo-service: warning: " << text << '\n';
+}
+
+// The service control manager, with what to do when it cannot be opened.
+bool opened(const platform::service_manager& manager) {
+    if (manager.opened()) {
+        return true;
+    }
+    say_error("the service control manager cannot be opened: " + manager.failure().message +
+              (manager.failure().code == error_access_denied
+                   ? "; run orvo-service from a command prompt started as administrator"
+                   : ""));
+    return false;
+}
+
+// Loads the settings as the service will; says why not in orvo-check's words.
+bool load_checked(const std::string& path, settings_record& record) {
+    try {
+        load_settings(path, record);
+        return true;
+    } catch (const MXML::SyntaxException& error) {
+        print_syntax_error(std::cerr, path, error);
+    } catch (const load_exception& error) {
+        print_load_error(std::cerr, path, error);
+    }
+    std::cerr << "orvo-service: nothing was installed; orvo-check shows the file as the service "
+                 "reads it\n";
+    return false;
+}
+
+// The Java VM library loads here as it will in the service, and is a Java VM library.
+bool jvm_library_loads(const settings_record& record) {
+    start_check_result result;
+    const platform::library_handle library = platform::load_jvm_library(record.dll_path);
+    if (library == nullptr) {
+        result.created = create_no_library;
+        result.load_error = platform::library_error();
+    } else if (platform::find_function(library, "JNI_CreateJavaVM") == nullptr) {
+        result.created = create_no_entry_point;
+    }
+    platform::free_library(library);
+    if (library != nullptr && result.created != create_no_entry_point) {
+        return true;
+    }
+    std::cerr << (library == nullptr ? "error: couldn't load jvm.dll.\n"
+                                     : "error: couldn't get function pointer.\n");
+    explain_jvm_failure(std::cerr, record, result);
+    std::cerr << "orvo-service: nothing was installed; fix dll_path, or give --force to install "
+                 "all the same\n";
+    return false;
+}
+
+// What an install has found out before it changes anything.
+struct install_plan {
+    std::string name;
+    std::string settings_path; // absolute
+    std::string program;       // the orvo.exe beside this program
+    platform::resolved_account account;
+    std::string description;
+    std::optional<std::string> password;
+    std::vector<std::string> warnings;
+};
+
+bool find_program(install_plan& plan) {
+    plan.program = platform::in_folder(folder_of(platform::program_path()), "orvo.exe");
+    if (platform::kind_of_path(plan.program) == platform::path_kind::file) {
+        return true;
+    }
+    say_error("there is no orvo.exe beside orvo-service.exe (" + plan.program +
+              "); keep the two programs of the zip together");
+    return false;
+}
+
+bool find_account(const install_request& request, install_plan& plan) {
+    const std::string account = request.account.value_or(default_account(request.name));
+    platform::system_failure failure;
+    if (platform::resolve_account(account, plan.account, failure)) {
+        return true;
+    }
+    say_error("the account " + account + " cannot be found: " + failure.message +
+              "; name a user as DOMAIN\\name or .\\name, or leave --account out");
+    return false;
+}
+
+bool dependencies_exist(const install_request& request, platform::service_manager& manager) {
+    for (const std::string& dependency : request.dependencies) {
+        // "+NAME" names a load-order group rather than a service.
+        if (dependency.empty() || (dependency[0] != '+' && !manager.exists(dependency))) {
+            say_error("there is no service \"" + dependency + "\" to depend on");
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whoever can change what the service runs can run code as the service.
+void check_writers(const settings_record& record, install_plan& plan) {
+    for (const std::string& path : files_run_as_code(record, plan.settings_path)) {
+        std::vector<std::string> writers;
+        platform::system_failure failure;
+        if (platform::kind_of_path(path) == platform::path_kind::missing ||
+            !platform::other_writers(path, plan.account.sid, writers, failure) || writers.empty()) {
+            continue;
+        }
+        std::string names;
+        for (const std::string& writer : writers) {
+            names += (names.empty() ? "" : ", ") + writer;
+        }
+        plan.warnings.push_back(path + " can be changed by " + names +
+                                ": whoever can change it runs code as the service; let only "
+                                "administrators, SYSTEM and " +
+                                plan.account.name + " change it");
+    }
+}
+
+// Every check that can refuse the install. Nothing has been changed when it fails.
+bool prepare(const install_request& request, const settings_record& record,
+             platform::service_manager& manager, install_plan& plan) {
+    if (!find_program(plan) || !find_account(request, plan) || !opened(manager)) {
+        return false;
+    }
+    if (manager.exists(request.name)) {
+        say_error("a service \"" + request.name +
+                  "\" exists already; remove it first (orvo-service remove " + request.name +
+                  ") or choose another name");
+        return false;
+    }
+    if (!dependencies_exist(request, manager)) {
+        return false;
+    }
+    check_writers(record, plan);
+    // orvo-check's warnings about the settings file join these once it has them.
+    for (const std::string& warning : plan.warnings) {
+        say_warning(warning);
+    }
+    if (request.strict && !plan.warnings.empty()) {
+        say_error("--strict: nothing was installed because of the warnings above");
+        return false;
+    }
+    if (request.password_prompt) {
+        plan.password = platform::read_secret("password of " + plan.account.name + ": ");
+        if (!plan.password) {
+            say_error("no password could be read; nothing was installed");
+            return false;
+        }
+    }
+    return true;
+}
+
+platform::service_definition definition_of(const install_request& request,
+                                           const install_plan& plan) {
+    platform::service_definition definition;
+    definition.name = request.name;
+    definition.display_name = request.display_name.value_or(request.name);
+    definition.command_line = service_command_line(plan.program, plan.settings_path);
+    definition.account = plan.account.name;
+    definition.password = plan.password;
+    definition.automatic = request.start == platform::service_start::automatic ||
+                           request.start == platform::service_start::delayed;
+    definition.disabled = request.start == platform::service_start::disabled;
+    definition.dependencies = request.dependencies;
+    return definition;
+}
+
+// The optional settings: each one the manager refuses is a warning.
+void set_optional(const install_request& request, const settings_record& record,
+                  const install_plan& plan, platform::service_manager& manager) {
+    const auto warn_unless = [&manager](bool stored, const std::string& what) {
+        if (!stored) {
+            say_warning(what + " is not set: " + manager.failure().message);
+        }
+    };
+    warn_unless(manager.set_description(request.name, plan.description), "the description");
+    if (request.start == platform::service_start::delayed) {
+        warn_unless(manager.set_delayed_start(request.name),
+                    "the delayed start (the service starts with the other automatic ones)");
+    }
+    if (request.recovery) {
+        warn_unless(manager.set_recovery(request.name, default_recovery()), "the recovery actions");
+        warn_unless(manager.set_failure_flag(request.name, true),
+                    "recovery on a non-zero exit code (only a crash counts as a failure)");
+    }
+    if (const std::optional<std::uint32_t> timeout = preshutdown_timeout(record)) {
+        warn_unless(manager.set_preshutdown_timeout(request.name, *timeout),
+                    "the preshutdown timeout (the stop has only the time of an ordinary "
+                    "shutdown)");
+    }
+}
+
+void grant(const install_plan& plan, const std::string& path, platform::file_access access) {
+    const char* what = access == platform::file_access::read ? "read" : "modify";
+    platform::system_failure failure;
+    if (platform::grant_access(path, plan.account.sid, access, failure)) {
+        std::cout << "granted " << plan.account.name << " " << what << " access to " << path
+                  << '\n';
+    } else {
+        say_warning(std::string("could not grant ") + plan.account.name + " " + what +
+                    " access to " + path + ": " + failure.message + "; grant it by hand");
+    }
+}
+
+// Read access to the settings, modify access to the log folders, made when missing.
+void grant_access(const settings_record& record, const install_plan& plan) {
+    if (plan.account.sid == "S-1-5-18") {
+        std::cout << "LocalSystem may use every file: nothing granted\n";
+        return;
+    }
+    grant(plan, plan.settings_path, platform::file_access::read);
+    std::vector<std::string> folders;
+    for (const std::string& log : {stdout_log(record), stderr_log(record)}) {
+        if (log.empty()) {
+            continue;
+        }
+        if (!is_absolute_windows_path(log)) {
+            say_warning("the log " + log +
+                        " is a relative path, which the service takes from "
+                        "C:\\Windows\\System32: write it as an absolute path; nothing granted");
+            continue;
+        }
+        const std::string folder = folder_of(log);
+        if (folder.empty() || std::find(folders.begin(), folders.end(), folder) != folders.end()) {
+            continue;
+        }
+        folders.push_back(folder);
+        platform::system_failure failure;
+        if (!platform::create_folders(folder, failure)) {
+            say_warning("the log folder " + folder + " cannot be created: " + failure.message +
+                        "; the service cannot start until it exists");
+            continue;
+        }
+        grant(plan, folder, platform::file_access::modify);
+    }
+}
+
+void register_source(const install_plan& plan) {
+    platform::system_failure failure;
+    if (platform::register_event_source(plan.program, failure)) {
+        std::cout << "registered the event log source \"orvo\" with the messages of "
+                  << plan.program << '\n';
+    } else {
+        say_warning("the event log source \"orvo\" is not registered: " + failure.message +
+                    "; events of the service show without their text");
+    }
+}
+
+// A name as a command prompt takes it.
+std::string argument(const std::string& name) {
+    return name.find_first_of(" \t") == std::string::npos ? name : "\"" + name + "\"";
+}
+
+void print_installed(const install_request& request, const platform::service_definition& made,
+                     const settings_record& record) {
+    static const char* const starts[] = {"auto", "delayed", "manual", "disabled"};
+    std::cout << "installed the service " << request.name << '\n'
+              << "  command line: " << made.command_line << '\n'
+              << "  account: " << made.account << '\n'
+              << "  start: " << starts[static_cast<int>(request.start)] << '\n';
+    if (request.recovery) {
+        std::cout << "  recovery: restart after 5 s, again after 5 s, then nothing; counted again "
+                     "after a day; a non-zero exit code counts as a failure\n";
+    }
+    if (const std::optional<std::uint32_t> timeout = preshutdown_timeout(record)) {
+        std::cout << "  preshutdown timeout: " << *timeout << " ms (stop_timeout + 10000)\n";
+    }
+    const std::string name = argument(request.name);
+    std::cout << "start it:  sc.exe start " << name << '\n'
+              << "query it:  orvo-service show " << name << '\n'
+              << "remove it: orvo-service remove " << name << '\n';
+}
+
+} // namespace
+
+int install_service(const install_request& request) {
+    install_plan plan;
+    plan.name = request.name;
+    plan.settings_path = platform::full_path(request.settings_path);
+    settings_record record;
+    if (!load_checked(plan.settings_path, record) ||
+        (!request.force && !jvm_library_loads(record))) {
+        return 1;
+    }
+    plan.description = request.description.value_or(default_description(record.class_name));
+    platform::service_manager manager(true);
+    if (!prepare(request, record, manager, plan)) {
+        return 1;
+    }
+    const platform::service_definition definition = definition_of(request, plan);
+    if (!manager.create(definition)) {
+        say_error("the service cannot be created: " + manager.failure().message);
+        return 1;
+    }
+    set_optional(request, record, plan, manager);
+    grant_access(record, plan);
+    register_source(plan);
+    print_installed(request, definition, record);
+    return 0;
+}
+
+namespace {
+
+// How long a stop may take: the stop_timeout of the settings the service runs on, with the
+// margin the preshutdown timeout has, so that a stop ended at its deadline is seen ended.
+std::uint32_t stop_limit(const std::vector<std::string>& arguments) {
+    settings_record record;
+    try {
+        if (arguments.size() > 1) {
+            load_settings(arguments[1], record);
+        }
+    } catch (const std::exception&) {
+    }
+    return preshutdown_timeout(record).value_or(usual_stop_limit_ms);
+}
+
+void update_event_source(platform::service_manager& manager, const std::string& name) {
+    const event_source_change change = event_source_after_removal(
+        platform::event_source_message_file(), manager.other_command_lines(name));
+    platform::system_failure failure;
+    if (change.what == event_source_change::action::remove) {
+        if (platform::remove_event_source(failure)) {
+            std::cout << "removed the event log source \"orvo\": no other service runs orvo\n";
+        } else {
+            say_warning("the event log source \"orvo\" stays: " + failure.message);
+        }
+    } else if (change.what == event_source_change::action::repoint) {
+        if (platform::register_event_source(change.message_file, failure)) {
+            std::cout << "the event log source \"orvo\" now takes its messages from "
+                      << change.message_file << '\n';
+        }
+    }
+}
+
+} // namespace
+
+int remove_service(const std::string& name) {
+    platform::service_manager manager(true);
+    platform::service_view view;
+    if (!opened(manager)) {
+        return 1;
+    }
+    if (!manager.query(name, view)) {
+        say_error(manager.failure().code == error_service_does_not_exist
+                      ? "there is no service \"" + name + "\""
+                      : "the service \"" + name +
+                            "\" cannot be read: " + manager.failure().message);
+        return 1;
+    }
+    const std::vector<std::string> arguments = split_command_line(view.command_line);
+    if (arguments.empty() || !runs_orvo(arguments[0])) {
+        say_error("the service \"" + name + "\" does not run orvo.exe (" + view.command_line +
+                  "); remove it with sc.exe delete " + name);
+        return 1;
+    }
+    const std::uint32_t limit = stop_limit(arguments);
+    if (!manager.stop(name, limit)) {
+        say_warning(manager.failure().code == error_service_request_timeout
+                        ? "the service did not stop within " + std::to_string(limit) +
+                              " ms; it is deleted once its process has ended"
+                        : "the service could not be stopped: " + manager.failure().message);
+    }
+    if (!manager.remove(name)) {
+        say_error("the service cannot be deleted: " + manager.failure().message);
+        return 1;
+    }
+    std::cout << "removed the service " << name << '\n';
+    update_event_source(manager, name);
+    if (arguments.size() > 1) {
+        std::cout << "left in place: the settings file " << arguments[1]
+                  << " and the logs it names\n";
+    }
+    return 0;
+}
+
+int show_service(const std::string& name) {
+    platform::service_manager manager(false);
+    platform::service_view view;
+    if (!opened(manager)) {
+        return 1;
+    }
+    if (!manager.query(name, view)) {
+        say_error(manager.failure().code == error_service_does_not_exist
+                      ? "there is no service \"" + name + "\""
+                      : "the service \"" + name +
+                            "\" cannot be read: " + manager.failure().message);
+        return 1;
+    }
+    print_service(std::cout, name, view);
+    return 0;
+}
