@@ -199,6 +199,9 @@ bool runs_orvo(const std::string& program) {
 }
 
 std::string default_description(const std::string& class_name) {
+    if (class_name.empty()) {
+        return "Runs a Java server with orvo";
+    }
     std::string dotted = class_name;
     std::replace(dotted.begin(), dotted.end(), '/', '.');
     return "Runs " + dotted + " with orvo";

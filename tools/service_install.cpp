@@ -42,6 +42,11 @@ bool opened(const platform::service_manager& manager) {
 
 // Loads the settings as the service will; says why not in orvo-check's words.
 bool load_checked(const std::string& path, settings_record& record) {
+    // The reader would report a missing file as a document without elements.
+    if (platform::kind_of_path(path) != platform::path_kind::file) {
+        say_error("there is no settings file " + path + "; nothing was installed");
+        return false;
+    }
     try {
         load_settings(path, record);
         return true;

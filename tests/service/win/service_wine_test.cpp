@@ -1107,6 +1107,9 @@ TEST_F(service_install, an_installed_service_runs_shows_and_is_removed_with_its_
     write_probe_settings("20000");
     ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings()), 0u) << err();
     EXPECT_NE(out().find("orvo-service remove \"orvo test\""), std::string::npos) << out();
+    // Under Wine every file may be changed by the user that runs Wine.
+    EXPECT_NE(err().find("warning: " + settings + " can be changed by "), std::string::npos)
+        << err();
     ASSERT_EQ(run_tool("install \"orvo other\" " + quoted_settings() + " --start manual"), 0u)
         << err();
     const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
@@ -1159,7 +1162,8 @@ struct refusal {
 
 // clang-format off
 const refusal refusals[] = {
-    {"settings that do not load", "<settings/>", "", 1, "error: "},
+    {"settings that do not load", "<settings/>", "", 1, "error: only \"setting\" could exist at root"},
+    {"no settings file", "absent", "", 1, "error: there is no settings file"},
     {"a JVM library that does not load", "missing-jvm", "", 1, "error: couldn't load jvm.dll."},
     {"--strict with a file others may change", "", "--strict", 1, "--strict"},
     {"an account that does not exist", "", "--account nobody-at-all", 1, "nobody-at-all"},
@@ -1173,7 +1177,9 @@ const refusal refusals[] = {
 TEST_F(service_install, every_refusal_leaves_nothing_registered) {
     for (const refusal& r : refusals) {
         SCOPED_TRACE(r.name);
-        if (std::string(r.settings) == "missing-jvm") {
+        if (std::string(r.settings) == "absent") {
+            fs::remove(folder.path() / "my settings/settings.xml");
+        } else if (std::string(r.settings) == "missing-jvm") {
             write_settings(folder / "my settings/settings.xml", "", "", in_folder("none\\jvm.dll"),
                            {});
         } else if (r.settings[0] != '\0') {
