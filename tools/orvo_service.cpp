@@ -3,8 +3,8 @@
 #include <iostream>
 #include <string>
 
+#include "tools/service_actions.h"
 #include "tools/service_command.h"
-#include "tools/service_install.h"
 
 int main(int argc, char** argv) {
     service_command command;

@@ -1,9 +1,10 @@
-#include "tools/service_install.h"
+#include "tools/service_actions.h"
 
 #include <algorithm>
 #include <iostream>
 #include <vector>
 
+#include "javahost/diagnostic.h"
 #include "javahost/java_vm.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_access.h"
@@ -12,33 +13,9 @@
 #include "settings/load_settings.h"
 #include "tools/check_report.h"
 #include "tools/jvm_report.h"
+#include "tools/service_output.h"
 
 namespace {
-
-constexpr std::uint32_t usual_stop_limit_ms = 30000;
-constexpr std::uint32_t error_access_denied = 5;
-constexpr std::uint32_t error_service_does_not_exist = 1060;
-constexpr std::uint32_t error_service_request_timeout = 1053;
-
-void say_error(const std::string& text) {
-    std::cerr << "orvo-service: error: " << text << '\n';
-}
-
-void say_warning(const std::string& text) {
-    std::cerr << "orvo-service: warning: " << text << '\n';
-}
-
-// The service control manager, with what to do when it cannot be opened.
-bool opened(const platform::service_manager& manager) {
-    if (manager.opened()) {
-        return true;
-    }
-    say_error("the service control manager cannot be opened: " + manager.failure().message +
-              (manager.failure().code == error_access_denied
-                   ? "; run orvo-service from a command prompt started as administrator"
-                   : ""));
-    return false;
-}
 
 // Loads the settings as the service will; says why not in orvo-check's words.
 bool load_checked(const std::string& path, settings_record& record) {
@@ -60,22 +37,24 @@ bool load_checked(const std::string& path, settings_record& record) {
     return false;
 }
 
-// The Java VM library loads here as it will in the service, and is a Java VM library.
+// The Java VM library loads here as it will in the service, and is a Java VM library;
+// else the service's own line and orvo-check's explanation.
 bool jvm_library_loads(const settings_record& record) {
     start_check_result result;
+    result.created = create_ok;
     const platform::library_handle library = platform::load_jvm_library(record.dll_path);
     if (library == nullptr) {
         result.created = create_no_library;
         result.load_error = platform::library_error();
+        report_no_library();
     } else if (platform::find_function(library, "JNI_CreateJavaVM") == nullptr) {
         result.created = create_no_entry_point;
+        report_no_entry_point();
     }
     platform::free_library(library);
-    if (library != nullptr && result.created != create_no_entry_point) {
+    if (result.created == create_ok) {
         return true;
     }
-    std::cerr << (library == nullptr ? "error: couldn't load jvm.dll.\n"
-                                     : "error: couldn't get function pointer.\n");
     explain_jvm_failure(std::cerr, record, result);
     std::cerr << "orvo-service: nothing was installed; fix dll_path, or give --force to install "
                  "all the same\n";
@@ -130,8 +109,15 @@ void check_writers(const settings_record& record, install_plan& plan) {
     for (const std::string& path : files_run_as_code(record, plan.settings_path)) {
         std::vector<std::string> writers;
         platform::system_failure failure;
-        if (platform::kind_of_path(path) == platform::path_kind::missing ||
-            !platform::other_writers(path, plan.account.sid, writers, failure) || writers.empty()) {
+        if (platform::kind_of_path(path) == platform::path_kind::missing) {
+            continue;
+        }
+        if (!platform::other_writers(path, plan.account.sid, writers, failure)) {
+            plan.warnings.push_back("who may change " + path +
+                                    " cannot be told: " + failure.message);
+            continue;
+        }
+        if (writers.empty()) {
             continue;
         }
         std::string names;
@@ -325,96 +311,5 @@ int install_service(const install_request& request) {
     grant_access(record, plan);
     register_source(plan);
     print_installed(request, definition, record);
-    return 0;
-}
-
-namespace {
-
-// How long a stop may take: the stop_timeout of the settings the service runs on, with the
-// margin the preshutdown timeout has, so that a stop ended at its deadline is seen ended.
-std::uint32_t stop_limit(const std::vector<std::string>& arguments) {
-    settings_record record;
-    try {
-        if (arguments.size() > 1) {
-            load_settings(arguments[1], record);
-        }
-    } catch (const std::exception&) {
-    }
-    return preshutdown_timeout(record).value_or(usual_stop_limit_ms);
-}
-
-void update_event_source(platform::service_manager& manager, const std::string& name) {
-    const event_source_change change = event_source_after_removal(
-        platform::event_source_message_file(), manager.other_command_lines(name));
-    platform::system_failure failure;
-    if (change.what == event_source_change::action::remove) {
-        if (platform::remove_event_source(failure)) {
-            std::cout << "removed the event log source \"orvo\": no other service runs orvo\n";
-        } else {
-            say_warning("the event log source \"orvo\" stays: " + failure.message);
-        }
-    } else if (change.what == event_source_change::action::repoint) {
-        if (platform::register_event_source(change.message_file, failure)) {
-            std::cout << "the event log source \"orvo\" now takes its messages from "
-                      << change.message_file << '\n';
-        }
-    }
-}
-
-} // namespace
-
-int remove_service(const std::string& name) {
-    platform::service_manager manager(true);
-    platform::service_view view;
-    if (!opened(manager)) {
-        return 1;
-    }
-    if (!manager.query(name, view)) {
-        say_error(manager.failure().code == error_service_does_not_exist
-                      ? "there is no service \"" + name + "\""
-                      : "the service \"" + name +
-                            "\" cannot be read: " + manager.failure().message);
-        return 1;
-    }
-    const std::vector<std::string> arguments = split_command_line(view.command_line);
-    if (arguments.empty() || !runs_orvo(arguments[0])) {
-        say_error("the service \"" + name + "\" does not run orvo.exe (" + view.command_line +
-                  "); remove it with sc.exe delete " + name);
-        return 1;
-    }
-    const std::uint32_t limit = stop_limit(arguments);
-    if (!manager.stop(name, limit)) {
-        say_warning(manager.failure().code == error_service_request_timeout
-                        ? "the service did not stop within " + std::to_string(limit) +
-                              " ms; it is deleted once its process has ended"
-                        : "the service could not be stopped: " + manager.failure().message);
-    }
-    if (!manager.remove(name)) {
-        say_error("the service cannot be deleted: " + manager.failure().message);
-        return 1;
-    }
-    std::cout << "removed the service " << name << '\n';
-    update_event_source(manager, name);
-    if (arguments.size() > 1) {
-        std::cout << "left in place: the settings file " << arguments[1]
-                  << " and the logs it names\n";
-    }
-    return 0;
-}
-
-int show_service(const std::string& name) {
-    platform::service_manager manager(false);
-    platform::service_view view;
-    if (!opened(manager)) {
-        return 1;
-    }
-    if (!manager.query(name, view)) {
-        say_error(manager.failure().code == error_service_does_not_exist
-                      ? "there is no service \"" + name + "\""
-                      : "the service \"" + name +
-                            "\" cannot be read: " + manager.failure().message);
-        return 1;
-    }
-    print_service(std::cout, name, view);
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_access.h"
 #include "tests/binary_samples.h"
 #include "tests/test_support.h"
 
@@ -1036,6 +1037,16 @@ class service_install : public service_wine {
 
     std::string settings;
 };
+
+// Known before the service exists, so that its files can be checked and granted to it.
+TEST(virtual_account, its_identifier_is_computed_as_windows_computes_it) {
+    const char trusted_installer[] =
+        "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    EXPECT_EQ(platform::virtual_account_sid("TrustedInstaller"), trusted_installer);
+    EXPECT_EQ(platform::virtual_account_sid("trustedinstaller"), trusted_installer);
+    EXPECT_EQ(platform::virtual_account_sid("MSSQLSERVER"),
+              "S-1-5-80-3880718306-3832830129-1677859214-2598158968-1052248003");
+}
 
 struct install_case {
     const char* name;
