@@ -14,7 +14,7 @@ namespace platform {
 // A failed system call: its error code and the system's words for it.
 struct system_failure {
     std::uint32_t code = 0;
-    std::string message; // "Access is denied. (error 5)"
+    std::string message; // "Access is denied (error 5)"
 };
 
 enum class service_start { automatic, delayed, manual, disabled };
