@@ -267,9 +267,11 @@ std::string argument(const std::string& name) {
 }
 
 void print_installed(const install_request& request, const platform::service_definition& made,
-                     const settings_record& record) {
+                     const std::string& description, const settings_record& record) {
     static const char* const starts[] = {"auto", "delayed", "manual", "disabled"};
     std::cout << "installed the service " << request.name << '\n'
+              << "  display name: " << made.display_name << '\n'
+              << "  description: " << description << '\n'
               << "  command line: " << made.command_line << '\n'
               << "  account: " << made.account << '\n'
               << "  start: " << starts[static_cast<int>(request.start)] << '\n';
@@ -310,6 +312,6 @@ int install_service(const install_request& request) {
     set_optional(request, record, plan, manager);
     grant_access(record, plan);
     register_source(plan);
-    print_installed(request, definition, record);
+    print_installed(request, definition, plan.description, record);
     return 0;
 }

@@ -12,9 +12,9 @@ namespace {
 constexpr std::uint32_t usual_stop_limit_ms = 30000;
 constexpr std::uint32_t error_service_request_timeout = 1053;
 
-// How long a stop may take: the stop_timeout of the settings the service runs on, with the
-// margin the preshutdown timeout has, so that a stop ended at its deadline is seen ended.
-std::uint32_t stop_limit(const std::vector<std::string>& arguments) {
+// The settings the service runs on, as far as they can be read: a service whose file is
+// gone is removed all the same.
+settings_record settings_of(const std::vector<std::string>& arguments) {
     settings_record record;
     try {
         if (arguments.size() > 1) {
@@ -22,7 +22,28 @@ std::uint32_t stop_limit(const std::vector<std::string>& arguments) {
         }
     } catch (const std::exception&) {
     }
+    return record;
+}
+
+// How long a stop may take: the stop_timeout, with the margin the preshutdown timeout has,
+// so that a stop ended at its deadline is seen ended.
+std::uint32_t stop_limit(const settings_record& record) {
     return preshutdown_timeout(record).value_or(usual_stop_limit_ms);
+}
+
+void say_what_stays(const std::vector<std::string>& arguments, const settings_record& record) {
+    if (arguments.size() < 2) {
+        return;
+    }
+    std::cout << "left in place: the settings file " << arguments[1] << '\n';
+    const std::string& out = stdout_log(record);
+    const std::string& err = stderr_log(record);
+    if (!out.empty()) {
+        std::cout << "left in place: the log " << out << '\n';
+    }
+    if (!err.empty() && err != out) {
+        std::cout << "left in place: the log " << err << '\n';
+    }
 }
 
 void update_event_source(platform::service_manager& manager, const std::string& name) {
@@ -61,7 +82,8 @@ int remove_service(const std::string& name) {
                   "); remove it with sc.exe delete " + name);
         return 1;
     }
-    const std::uint32_t limit = stop_limit(arguments);
+    const settings_record record = settings_of(arguments);
+    const std::uint32_t limit = stop_limit(record);
     if (!manager.stop(name, limit)) {
         say_warning(manager.failure().code == error_service_request_timeout
                         ? "the service did not stop within " + std::to_string(limit) +
@@ -74,10 +96,7 @@ int remove_service(const std::string& name) {
     }
     std::cout << "removed the service " << name << '\n';
     update_event_source(manager, name);
-    if (arguments.size() > 1) {
-        std::cout << "left in place: the settings file " << arguments[1]
-                  << " and the logs it names\n";
-    }
+    say_what_stays(arguments, record);
     return 0;
 }
 

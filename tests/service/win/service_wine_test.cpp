@@ -1154,6 +1154,9 @@ TEST_F(service_install, an_installed_service_runs_shows_and_is_removed_with_its_
     ASSERT_EQ(run_tool("remove \"orvo test\""), 0u) << err();
     EXPECT_FALSE(read_config("orvo test").exists);
     EXPECT_NE(record_line("CallStaticVoidMethod orvotest/Probe.stop"), std::string::npos);
+    EXPECT_NE(out().find("left in place: the log " + in_folder("my logs\\out.log")),
+              std::string::npos)
+        << out();
     EXPECT_EQ(read_file(folder / "my logs/out.log"), "recording VM created\r\n");
     EXPECT_TRUE(fs::exists(folder.path() / "my settings/settings.xml"));
     EXPECT_NE(registry_text(event_source_key, "TypesSupported", RRF_RT_REG_DWORD), "");
