@@ -183,25 +183,37 @@ platform::service_definition definition_of(const install_request& request,
 // The optional settings: each one the manager refuses is a warning.
 void set_optional(const install_request& request, const settings_record& record,
                   const install_plan& plan, platform::service_manager& manager) {
-    const auto warn_unless = [&manager](bool stored, const std::string& what) {
-        if (!stored) {
+    // Says what is set, or warns about what the manager would not store.
+    const auto say = [&manager](bool stored, const std::string& line, const std::string& what) {
+        if (stored) {
+            std::cout << "  " << line << '\n';
+        } else {
             say_warning(what + " is not set: " + manager.failure().message);
         }
     };
-    warn_unless(manager.set_description(request.name, plan.description), "the description");
-    if (request.start == platform::service_start::delayed) {
-        warn_unless(manager.set_delayed_start(request.name),
-                    "the delayed start (the service starts with the other automatic ones)");
+    static const char* const starts[] = {"auto", "delayed", "manual", "disabled"};
+    if (request.start == platform::service_start::delayed &&
+        !manager.set_delayed_start(request.name)) {
+        say(false, "", "the delayed start (the service starts with the other automatic ones)");
+        std::cout << "  start: auto\n";
+    } else {
+        std::cout << "  start: " << starts[static_cast<int>(request.start)] << '\n';
     }
+    say(manager.set_description(request.name, plan.description), "description: " + plan.description,
+        "the description");
     if (request.recovery) {
-        warn_unless(manager.set_recovery(request.name, default_recovery()), "the recovery actions");
-        warn_unless(manager.set_failure_flag(request.name, true),
-                    "recovery on a non-zero exit code (only a crash counts as a failure)");
+        say(manager.set_recovery(request.name, default_recovery()),
+            "recovery: restart after 5 s, again after 5 s, then nothing; counted again after a "
+            "day",
+            "the recovery actions");
+        say(manager.set_failure_flag(request.name, true),
+            "recovery on a non-zero exit code too, not only when the process dies",
+            "recovery on a non-zero exit code (only a crash counts as a failure)");
     }
     if (const std::optional<std::uint32_t> timeout = preshutdown_timeout(record)) {
-        warn_unless(manager.set_preshutdown_timeout(request.name, *timeout),
-                    "the preshutdown timeout (the stop has only the time of an ordinary "
-                    "shutdown)");
+        say(manager.set_preshutdown_timeout(request.name, *timeout),
+            "preshutdown timeout: " + std::to_string(*timeout) + " ms (stop_timeout + 10000)",
+            "the preshutdown timeout (the stop has only the time of an ordinary shutdown)");
     }
 }
 
@@ -261,31 +273,19 @@ void register_source(const install_plan& plan) {
     }
 }
 
-// A name as a command prompt takes it.
-std::string argument(const std::string& name) {
-    return name.find_first_of(" \t") == std::string::npos ? name : "\"" + name + "\"";
-}
-
-void print_installed(const install_request& request, const platform::service_definition& made,
-                     const std::string& description, const settings_record& record) {
-    static const char* const starts[] = {"auto", "delayed", "manual", "disabled"};
+void print_created(const install_request& request, const platform::service_definition& made) {
     std::cout << "installed the service " << request.name << '\n'
               << "  display name: " << made.display_name << '\n'
-              << "  description: " << description << '\n'
               << "  command line: " << made.command_line << '\n'
-              << "  account: " << made.account << '\n'
-              << "  start: " << starts[static_cast<int>(request.start)] << '\n';
-    if (request.recovery) {
-        std::cout << "  recovery: restart after 5 s, again after 5 s, then nothing; counted again "
-                     "after a day; a non-zero exit code counts as a failure\n";
-    }
-    if (const std::optional<std::uint32_t> timeout = preshutdown_timeout(record)) {
-        std::cout << "  preshutdown timeout: " << *timeout << " ms (stop_timeout + 10000)\n";
-    }
-    const std::string name = argument(request.name);
-    std::cout << "start it:  sc.exe start " << name << '\n'
-              << "query it:  orvo-service show " << name << '\n'
-              << "remove it: orvo-service remove " << name << '\n';
+              << "  account: " << made.account << '\n';
+}
+
+void print_commands(const std::string& name) {
+    const std::string argument =
+        name.find_first_of(" \t") == std::string::npos ? name : "\"" + name + "\"";
+    std::cout << "start it:  sc.exe start " << argument << '\n'
+              << "query it:  orvo-service show " << argument << '\n'
+              << "remove it: orvo-service remove " << argument << '\n';
 }
 
 } // namespace
@@ -309,9 +309,10 @@ int install_service(const install_request& request) {
         say_error("the service cannot be created: " + manager.failure().message);
         return 1;
     }
+    print_created(request, definition);
     set_optional(request, record, plan, manager);
     grant_access(record, plan);
     register_source(plan);
-    print_installed(request, definition, plan.description, record);
+    print_commands(request.name);
     return 0;
 }

@@ -1097,9 +1097,9 @@ TEST_F(service_install, installs_every_field_as_asked_and_warns_about_what_is_no
         if (c.delayed && !config.delayed) {
             EXPECT_NE(err().find("warning: the delayed start"), std::string::npos) << err();
         }
-        if (std::string(c.options).find("--no-recovery") == std::string::npos) {
-            EXPECT_NE(out().find("\r\n  recovery: restart after 5 s"), std::string::npos) << out();
-        }
+        const bool recovery = std::string(c.options).find("--no-recovery") == std::string::npos;
+        EXPECT_EQ(out().find("\r\n  recovery: restart after 5 s") != std::string::npos, recovery)
+            << out();
         if (c.stop_timeout[0] != '\0') {
             ASSERT_TRUE(config.preshutdown_ms.has_value());
             EXPECT_EQ(*config.preshutdown_ms, std::stoul(c.stop_timeout) + 10000);
