@@ -147,7 +147,9 @@ bool prepare(const install_request& request, const settings_record& record,
         return false;
     }
     check_writers(record, plan);
-    // orvo-check's warnings about the settings file join these once it has them.
+    // Where orvo-check's own warnings about the settings file (the traps of its content,
+    // at their line and column) are to be printed too and to count for --strict, once
+    // orvo-check has them.
     for (const std::string& warning : plan.warnings) {
         say_warning(warning);
     }
