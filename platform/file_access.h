@@ -11,6 +11,9 @@
 
 namespace platform {
 
+// LocalSystem's identifier: the account that may use every file.
+constexpr char local_system_sid[] = "S-1-5-18";
+
 struct resolved_account {
     std::string name; // as the service control manager takes it
     std::string sid;  // string form, "S-1-5-19"

@@ -36,8 +36,8 @@ struct service_definition {
     std::string command_line;
     std::string account; // as the manager takes it: "LocalSystem", "NT SERVICE\NAME", ...
     std::optional<std::string> password;
-    bool automatic = true; // else started on demand; disabled is set as a start of its own
-    bool disabled = false;
+    // A delayed start is created as an automatic one; set_delayed_start() makes it delayed.
+    service_start start = service_start::automatic;
     std::vector<std::string> dependencies;
 };
 

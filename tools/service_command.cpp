@@ -192,6 +192,10 @@ std::vector<std::string> split_command_line(const std::string& line) {
     }
 }
 
+std::string prompt_argument(const std::string& name) {
+    return name.find_first_of(" \t") == std::string::npos ? name : "\"" + name + "\"";
+}
+
 bool runs_orvo(const std::string& program) {
     const std::string::size_type separator = program.find_last_of("\\/");
     return same_text(separator == std::string::npos ? program : program.substr(separator + 1),

@@ -53,6 +53,9 @@ std::string service_command_line(const std::string& program, const std::string& 
 // backslashes before a quote).
 std::vector<std::string> split_command_line(const std::string& line);
 
+// `name` as a command prompt takes it as one argument: quoted when it has a space.
+std::string prompt_argument(const std::string& name);
+
 // True when `program` names a file called orvo.exe, in any case.
 bool runs_orvo(const std::string& program);
 

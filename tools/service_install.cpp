@@ -139,8 +139,8 @@ bool prepare(const install_request& request, const settings_record& record,
     }
     if (manager.exists(request.name)) {
         say_error("a service \"" + request.name +
-                  "\" exists already; remove it first (orvo-service remove " + request.name +
-                  ") or choose another name");
+                  "\" exists already; remove it first (orvo-service remove " +
+                  prompt_argument(request.name) + ") or choose another name");
         return false;
     }
     if (!dependencies_exist(request, manager)) {
@@ -175,9 +175,7 @@ platform::service_definition definition_of(const install_request& request,
     definition.command_line = service_command_line(plan.program, plan.settings_path);
     definition.account = plan.account.name;
     definition.password = plan.password;
-    definition.automatic = request.start == platform::service_start::automatic ||
-                           request.start == platform::service_start::delayed;
-    definition.disabled = request.start == platform::service_start::disabled;
+    definition.start = request.start;
     definition.dependencies = request.dependencies;
     return definition;
 }
@@ -233,7 +231,7 @@ void grant(const install_plan& plan, const std::string& path, platform::file_acc
 
 // Read access to the settings, modify access to the log folders, made when missing.
 void grant_access(const settings_record& record, const install_plan& plan) {
-    if (plan.account.sid == "S-1-5-18") {
+    if (plan.account.sid == platform::local_system_sid) {
         std::cout << "LocalSystem may use every file: nothing granted\n";
         return;
     }
@@ -283,8 +281,7 @@ void print_created(const install_request& request, const platform::service_defin
 }
 
 void print_commands(const std::string& name) {
-    const std::string argument =
-        name.find_first_of(" \t") == std::string::npos ? name : "\"" + name + "\"";
+    const std::string argument = prompt_argument(name);
     std::cout << "start it:  sc.exe start " << argument << '\n'
               << "query it:  orvo-service show " << argument << '\n'
               << "remove it: orvo-service remove " << argument << '\n';

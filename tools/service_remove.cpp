@@ -79,7 +79,7 @@ int remove_service(const std::string& name) {
     const std::vector<std::string> arguments = split_command_line(view.command_line);
     if (arguments.empty() || !runs_orvo(arguments[0])) {
         say_error("the service \"" + name + "\" does not run orvo.exe (" + view.command_line +
-                  "); remove it with sc.exe delete " + name);
+                  "); remove it with sc.exe delete " + prompt_argument(name));
         return 1;
     }
     const settings_record record = settings_of(arguments);

@@ -15,7 +15,6 @@ namespace platform {
 
 namespace {
 
-const char local_system_sid[] = "S-1-5-18";
 const char administrators_sid[] = "S-1-5-32-544";
 const char trusted_installer_sid[] =
     "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";

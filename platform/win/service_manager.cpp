@@ -173,9 +173,9 @@ bool service_manager::exists(const std::string& name) {
 bool service_manager::create(const service_definition& definition) {
     const std::wstring dependencies = name_list(definition.dependencies);
     const std::wstring password = wide(definition.password.value_or(std::string()));
-    const DWORD start = definition.disabled    ? SERVICE_DISABLED
-                        : definition.automatic ? SERVICE_AUTO_START
-                                               : SERVICE_DEMAND_START;
+    const DWORD start = definition.start == service_start::disabled ? SERVICE_DISABLED
+                        : definition.start == service_start::manual ? SERVICE_DEMAND_START
+                                                                    : SERVICE_AUTO_START;
     const service_handle service(CreateServiceW(
         manager_of(handle_), wide(definition.name).c_str(), wide(definition.display_name).c_str(),
         SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, start, SERVICE_ERROR_NORMAL,
