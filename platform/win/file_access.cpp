@@ -141,12 +141,16 @@ bool resolve_account(const std::string& account, resolved_account& resolved,
         }
         return true;
     }
+    // ".\name", the service control manager's way to name a user of this machine, is
+    // looked up by its bare name, which finds the machine's own user first.
+    const std::string looked_up = account.compare(0, 2, ".\\") == 0 ? account.substr(2) : account;
     BYTE sid[SECURITY_MAX_SID_SIZE];
     DWORD sid_size = sizeof sid;
     char domain[256];
     DWORD domain_size = sizeof domain;
     SID_NAME_USE use;
-    if (!LookupAccountNameA(nullptr, account.c_str(), sid, &sid_size, domain, &domain_size, &use)) {
+    if (!LookupAccountNameA(nullptr, looked_up.c_str(), sid, &sid_size, domain, &domain_size,
+                            &use)) {
         failure = failure_of(GetLastError());
         return false;
     }

@@ -1114,6 +1114,29 @@ TEST_F(service_install, installs_every_field_as_asked_and_warns_about_what_is_no
     }
 }
 
+// A user of this machine is named as the manager names it; a password that cannot be read
+// (no console, nothing on standard input) installs nothing.
+TEST_F(service_install, a_user_account_is_named_with_its_domain_and_needs_its_password) {
+    char user[256];
+    DWORD user_size = sizeof user;
+    ASSERT_TRUE(GetUserNameA(user, &user_size));
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sid_size = sizeof sid;
+    char domain[256];
+    DWORD domain_size = sizeof domain;
+    SID_NAME_USE use;
+    ASSERT_TRUE(LookupAccountNameA(nullptr, user, sid, &sid_size, domain, &domain_size, &use));
+    write_probe_settings("");
+    const std::string account = std::string(" --account .\\") + user;
+    EXPECT_EQ(
+        run_tool("install \"orvo test\" " + quoted_settings() + account + " --password-prompt"),
+        1u);
+    EXPECT_NE(err().find("no password could be read"), std::string::npos) << err();
+    EXPECT_FALSE(read_config("orvo test").exists);
+    ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings() + account), 0u) << err();
+    EXPECT_EQ(read_config("orvo test").account, std::string(domain) + "\\" + user);
+}
+
 TEST_F(service_install, an_installed_service_runs_shows_and_is_removed_with_its_event_source) {
     write_probe_settings("20000");
     ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings()), 0u) << err();
