@@ -83,13 +83,9 @@ TEST(ServicePlan, DescriptionPreshutdownFoldersAndWhatRunsAsCode) {
     record.stop_timeout = 2147483647;
     EXPECT_EQ(preshutdown_timeout(record), 2147493647u);
 
-    EXPECT_EQ(folder_of("C:\\logs\\out.log"), "C:\\logs");
-    EXPECT_EQ(folder_of("C:\\out.log"), "C:\\");
-    EXPECT_EQ(folder_of("out.log"), "");
-    EXPECT_TRUE(is_absolute_windows_path("C:\\logs\\out.log"));
-    EXPECT_TRUE(is_absolute_windows_path("\\\\server\\share\\out.log"));
-    EXPECT_FALSE(is_absolute_windows_path("logs\\out.log"));
-    EXPECT_FALSE(is_absolute_windows_path("C:out.log"));
+    EXPECT_EQ(containing_folder("C:\\logs\\out.log"), "C:\\logs");
+    EXPECT_EQ(containing_folder("C:\\out.log"), "C:\\");
+    EXPECT_EQ(containing_folder("out.log"), "");
 
     record.dll_path = "C:\\jdk\\bin\\server\\jvm.dll";
     record.class_path = "C:\\app\\lib\\*;C:\\app\\classes";

@@ -223,7 +223,7 @@ std::optional<std::uint32_t> preshutdown_timeout(const settings_record& record) 
     return *record.stop_timeout + 10000u;
 }
 
-std::string folder_of(const std::string& path) {
+std::string containing_folder(const std::string& path) {
     const std::string::size_type separator = path.find_last_of("\\/");
     if (separator == std::string::npos) {
         return std::string();
@@ -322,12 +322,6 @@ void print_service(std::ostream& out, const std::string& name, const platform::s
     out << '\n';
 }
 
-bool is_absolute_windows_path(const std::string& path) {
-    const bool drive = path.size() > 2 && std::isalpha(static_cast<unsigned char>(path[0])) &&
-                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-    return drive || path.compare(0, 2, "\\\\") == 0;
-}
-
 namespace {
 
 void add_once(std::vector<std::string>& paths, const std::string& path) {
@@ -361,7 +355,7 @@ std::vector<std::string> files_run_as_code(const settings_record& record,
     }
     for (const std::string& item : split(record.class_path, ';')) {
         if (!item.empty() && item.back() == '*') {
-            const std::string folder = folder_of(item);
+            const std::string folder = containing_folder(item);
             add_once(paths, folder.empty() ? "." : folder);
         }
     }

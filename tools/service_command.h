@@ -70,15 +70,11 @@ platform::failure_actions default_recovery();
 std::optional<std::uint32_t> preshutdown_timeout(const settings_record& record);
 
 // The folder of a file's path; empty when the path names none.
-std::string folder_of(const std::string& path);
+std::string containing_folder(const std::string& path);
 
 // One readable view of a registered service: what `sc qc`, `sc qfailure` and
 // `sc queryex` show, in one.
 void print_service(std::ostream& out, const std::string& name, const platform::service_view& view);
-
-// True for "C:\..." and "\\server\...": a path that does not depend on the current folder,
-// which for a service is C:\Windows\System32.
-bool is_absolute_windows_path(const std::string& path);
 
 // The files and folders whose content the service runs as code or configuration: the
 // settings file, the Java VM library, and the class path's items (the folder of an item

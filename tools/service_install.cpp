@@ -6,9 +6,12 @@
 
 #include "javahost/diagnostic.h"
 #include "javahost/java_vm.h"
+#include "javahost/process_settings.h"
+#include "platform/current_directory.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_access.h"
 #include "platform/file_status.h"
+#include "platform/last_error.h"
 #include "platform/service_manager.h"
 #include "settings/load_settings.h"
 #include "tools/check_report.h"
@@ -17,7 +20,14 @@
 
 namespace {
 
-// Loads the settings as the service will; says why not in orvo-check's words.
+void say_not_installed() {
+    std::cerr << "orvo-service: nothing was installed; orvo-check shows the file as the service "
+                 "reads it\n";
+}
+
+// Reads the settings and sets this process up as the service's will be: in the working
+// directory (where relative paths lead), with the class path expanded there and the
+// environment set; says why not in orvo-check's words.
 bool load_checked(const std::string& path, settings_record& record) {
     // The reader would report a missing file as a document without elements.
     if (platform::kind_of_path(path) != platform::path_kind::file) {
@@ -25,16 +35,26 @@ bool load_checked(const std::string& path, settings_record& record) {
         return false;
     }
     try {
-        load_settings(path, record);
-        return true;
+        read_settings(path, record);
     } catch (const MXML::SyntaxException& error) {
         print_syntax_error(std::cerr, path, error);
+        say_not_installed();
+        return false;
     } catch (const load_exception& error) {
         print_load_error(std::cerr, path, error);
+        say_not_installed();
+        return false;
     }
-    std::cerr << "orvo-service: nothing was installed; orvo-check shows the file as the service "
-                 "reads it\n";
-    return false;
+    const std::string directory = working_directory_path(path, record);
+    if (!directory.empty() && !platform::change_directory(directory)) {
+        print_directory_error(std::cerr, path, record,
+                              platform::error_text(platform::last_error()));
+        say_not_installed();
+        return false;
+    }
+    add_class_path_option(record);
+    apply_env(record);
+    return true;
 }
 
 // The Java VM library loads here as it will in the service, and is a Java VM library;
@@ -73,7 +93,7 @@ struct install_plan {
 };
 
 bool find_program(install_plan& plan) {
-    plan.program = platform::in_folder(folder_of(platform::program_path()), "orvo.exe");
+    plan.program = platform::in_folder(containing_folder(platform::program_path()), "orvo.exe");
     if (platform::kind_of_path(plan.program) == platform::path_kind::file) {
         return true;
     }
@@ -229,7 +249,9 @@ void grant(const install_plan& plan, const std::string& path, platform::file_acc
     }
 }
 
-// Read access to the settings, modify access to the log folders, made when missing.
+// Read access to the settings, modify access to the log folders, made when missing. A
+// relative log path leads where it will for the service: into the working directory, which
+// this process has entered, or without one into C:\Windows\System32.
 void grant_access(const settings_record& record, const install_plan& plan) {
     if (plan.account.sid == platform::local_system_sid) {
         std::cout << "LocalSystem may use every file: nothing granted\n";
@@ -241,13 +263,14 @@ void grant_access(const settings_record& record, const install_plan& plan) {
         if (log.empty()) {
             continue;
         }
-        if (!is_absolute_windows_path(log)) {
+        if (record.working_directory.empty() && !platform::is_absolute_path(log)) {
             say_warning("the log " + log +
                         " is a relative path, which the service takes from "
-                        "C:\\Windows\\System32: write it as an absolute path; nothing granted");
+                        "C:\\Windows\\System32: write it as an absolute path, or give the "
+                        "settings a working_directory; nothing granted");
             continue;
         }
-        const std::string folder = folder_of(log);
+        const std::string folder = containing_folder(platform::full_path(log));
         if (folder.empty() || std::find(folders.begin(), folders.end(), folder) != folders.end()) {
             continue;
         }

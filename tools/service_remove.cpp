@@ -18,7 +18,7 @@ settings_record settings_of(const std::vector<std::string>& arguments) {
     settings_record record;
     try {
         if (arguments.size() > 1) {
-            load_settings(arguments[1], record);
+            read_settings(arguments[1], record);
         }
     } catch (const std::exception&) {
     }

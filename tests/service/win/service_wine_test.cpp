@@ -1020,11 +1020,21 @@ class service_install : public service_wine {
         CloseServiceHandle(manager);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, event_source_key);
     }
-    // The Probe on the recording stand-in, its logs in a folder that does not exist yet.
-    void write_probe_settings(const std::string& stop_timeout) const {
-        write_settings(folder / "my settings/settings.xml", in_folder("my logs\\out.log"),
-                       in_folder("my logs\\err.log"), windows_path(ORVO_RECORDING_JVM),
-                       standin_options(true), "", stop_timeout);
+    // The Probe on the recording stand-in, its logs in a folder that does not exist yet:
+    // named in full, or relative to a working directory, the folder above the settings'.
+    void write_probe_settings(const std::string& stop_timeout, bool relative = false) const {
+        settings_document document;
+        document.stop_timeout = stop_timeout;
+        document.stdout_log = relative ? "my logs\\out.log" : in_folder("my logs\\out.log");
+        document.stderr_log = relative ? "my logs\\err.log" : in_folder("my logs\\err.log");
+        document.working_directory = relative ? ".." : "";
+        document.dll_path = windows_path(ORVO_RECORDING_JVM);
+        document.options = standin_options(true);
+        document.class_name = "orvotest/Probe";
+        document.start_method = "start";
+        document.stop_method = "stop";
+        document.parameters = {"alpha"};
+        write_file(folder / "my settings/settings.xml", settings_xml(document));
     }
     // orvo-service with `arguments`; its exit code, with what it wrote in out.txt, err.txt.
     DWORD run_tool(const std::string& arguments) const {
@@ -1138,9 +1148,14 @@ TEST_F(service_install, a_user_account_is_named_with_its_domain_and_needs_its_pa
 }
 
 TEST_F(service_install, an_installed_service_runs_shows_and_is_removed_with_its_event_source) {
-    write_probe_settings("20000");
+    write_probe_settings("20000", true);
     ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings()), 0u) << err();
     EXPECT_NE(out().find("orvo-service remove \"orvo test\""), std::string::npos) << out();
+    // The relative logs lead into the working directory, as the service will take them.
+    EXPECT_NE(out().find("granted NT SERVICE\\orvo test modify access to " + in_folder("my logs") +
+                         "\r\n"),
+              std::string::npos)
+        << out();
     // Under Wine every file may be changed by the user that runs Wine.
     EXPECT_NE(err().find("warning: " + settings + " can be changed by "), std::string::npos)
         << err();
@@ -1177,9 +1192,7 @@ TEST_F(service_install, an_installed_service_runs_shows_and_is_removed_with_its_
     ASSERT_EQ(run_tool("remove \"orvo test\""), 0u) << err();
     EXPECT_FALSE(read_config("orvo test").exists);
     EXPECT_NE(record_line("CallStaticVoidMethod orvotest/Probe.stop"), std::string::npos);
-    EXPECT_NE(out().find("left in place: the log " + in_folder("my logs\\out.log")),
-              std::string::npos)
-        << out();
+    EXPECT_NE(out().find("left in place: the log my logs\\out.log"), std::string::npos) << out();
     EXPECT_EQ(read_file(folder / "my logs/out.log"), "recording VM created\r\n");
     EXPECT_TRUE(fs::exists(folder.path() / "my settings/settings.xml"));
     EXPECT_NE(registry_text(event_source_key, "TypesSupported", RRF_RT_REG_DWORD), "");
