@@ -17,6 +17,8 @@
 #include "tools/check_report.h"
 #include "tools/jvm_report.h"
 #include "tools/service_output.h"
+#include "tools/settings_warnings.h"
+#include "tools/warning_report.h"
 
 namespace {
 
@@ -27,8 +29,10 @@ void say_not_installed() {
 
 // Reads the settings and sets this process up as the service's will be: in the working
 // directory (where relative paths lead), with the class path expanded there and the
-// environment set; says why not in orvo-check's words.
-bool load_checked(const std::string& path, settings_record& record) {
+// environment set. Shows orvo-check's warnings, and says why not in orvo-check's words;
+// `warnings` gets the warnings of a file that loads.
+bool load_checked(const std::string& path, settings_record& record,
+                  std::vector<settings_warning>& warnings) {
     // The reader would report a missing file as a document without elements.
     if (platform::kind_of_path(path) != platform::path_kind::file) {
         say_error("there is no settings file " + path + "; nothing was installed");
@@ -37,14 +41,18 @@ bool load_checked(const std::string& path, settings_record& record) {
     try {
         read_settings(path, record);
     } catch (const MXML::SyntaxException& error) {
+        print_warnings(std::cerr, path, settings_warnings_before(path, error.line, error.column));
         print_syntax_error(std::cerr, path, error);
         say_not_installed();
         return false;
     } catch (const load_exception& error) {
+        print_warnings(std::cerr, path, settings_warnings_before(path, error.line, error.column));
         print_load_error(std::cerr, path, error);
         say_not_installed();
         return false;
     }
+    warnings = settings_warnings(path);
+    print_warnings(std::cerr, path, warnings);
     const std::string directory = working_directory_path(path, record);
     if (!directory.empty() && !platform::change_directory(directory)) {
         print_directory_error(std::cerr, path, record,
@@ -89,7 +97,8 @@ struct install_plan {
     platform::resolved_account account;
     std::string description;
     std::optional<std::string> password;
-    std::vector<std::string> warnings;
+    std::vector<settings_warning> file_warnings; // orvo-check's, about the settings file
+    std::vector<std::string> warnings;           // about the files the service runs
 };
 
 bool find_program(install_plan& plan) {
@@ -167,13 +176,10 @@ bool prepare(const install_request& request, const settings_record& record,
         return false;
     }
     check_writers(record, plan);
-    // Where orvo-check's own warnings about the settings file (the traps of its content,
-    // at their line and column) are to be printed too and to count for --strict, once
-    // orvo-check has them.
     for (const std::string& warning : plan.warnings) {
         say_warning(warning);
     }
-    if (request.strict && !plan.warnings.empty()) {
+    if (request.strict && (!plan.file_warnings.empty() || !plan.warnings.empty())) {
         say_error("--strict: nothing was installed because of the warnings above");
         return false;
     }
@@ -317,7 +323,7 @@ int install_service(const install_request& request) {
     plan.name = request.name;
     plan.settings_path = platform::full_path(request.settings_path);
     settings_record record;
-    if (!load_checked(plan.settings_path, record) ||
+    if (!load_checked(plan.settings_path, record, plan.file_warnings) ||
         (!request.force && !jvm_library_loads(record))) {
         return 1;
     }

@@ -1156,6 +1156,9 @@ TEST_F(service_install, an_installed_service_runs_shows_and_is_removed_with_its_
                          "\r\n"),
               std::string::npos)
         << out();
+    // orvo-check's warnings about the file come first, at their line.
+    EXPECT_EQ(err().find(settings + ":"), 0u) << err();
+    EXPECT_NE(err().find(": warning: there is no start_timeout"), std::string::npos) << err();
     // Under Wine every file may be changed by the user that runs Wine.
     EXPECT_NE(err().find("warning: " + settings + " can be changed by "), std::string::npos)
         << err();
