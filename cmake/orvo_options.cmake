@@ -48,4 +48,9 @@ endif()
 if(WIN32)
     # The narrow (ANSI) Windows calls are used on purpose: names pass through unchanged.
     add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+    # The zip is packed from whatever build tree cpack runs in, so the Windows programs are
+    # optimised whatever the build type (a Debug tree keeps its -g; the zip is stripped).
+    if(NOT MSVC)
+        add_compile_options($<$<NOT:$<CONFIG:Release,RelWithDebInfo,MinSizeRel>>:-O2>)
+    endif()
 endif()

@@ -1,5 +1,5 @@
 # What `cmake --install` and CPack put into a release: for Windows a zip with orvo.exe,
-# orvo-check.exe, the example and the documentation; for Linux a tarball with the two
+# orvo-check.exe, orvo-service.exe (stripped), the example and the documentation; for Linux a tarball with the two
 # programs, a unit file and the documentation, and a Debian package (see orvo_deb.cmake).
 # The zip and the tarball carry THIRD-PARTY.txt, the components of others in the programs
 # and their licences.
@@ -16,6 +16,9 @@ else()
     set(orvo_doc_dir ${CMAKE_INSTALL_DOCDIR})
 endif()
 install(TARGETS orvo orvo-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(WIN32)
+    install(TARGETS orvo-service RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 install(FILES README.md DESTINATION ${orvo_readme_dir})
 include(cmake/orvo_third_party.cmake)
 install(FILES ${CMAKE_BINARY_DIR}/THIRD-PARTY.txt DESTINATION ${orvo_readme_dir})
@@ -51,6 +54,9 @@ if(WIN32)
     endif()
     set(CPACK_GENERATOR ZIP)
     set(CPACK_SYSTEM_NAME windows-x64)
+    # Without their debug information, which is most of their size; the build tree keeps
+    # the programs as they were linked.
+    set(CPACK_STRIP_FILES ON)
 else()
     # The tarball's own files; the Debian package has its unit and example instead.
     install(FILES packaging/orvo.service DESTINATION ${CMAKE_INSTALL_DATADIR}/orvo

@@ -15,8 +15,9 @@ prefix=$1
 shift
 
 WINEPREFIX=$prefix
-# Silences Wine's own diagnostics, which would mix with the program's output.
-WINEDEBUG=-all
+# Silences Wine's own diagnostics, which would mix with the program's output, unless a test
+# asks for a channel in ORVO_WINEDEBUG.
+WINEDEBUG=${ORVO_WINEDEBUG:--all}
 # No dialogs offering to install .NET or the HTML engine: console programs need neither.
 WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES

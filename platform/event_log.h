@@ -11,6 +11,9 @@
 
 namespace platform {
 
+// The source's name, one for every orvo service of the system.
+constexpr char event_source_name[] = "orvo";
+
 // Reports `line` (an "error: ..." line; a final CR LF is dropped) as an error event.
 // Whether it was recorded is not reported, and the thread's last error is kept.
 void report_error_event(const std::string& line);

@@ -46,12 +46,22 @@ constexpr std::uint32_t service_running = 4;
 constexpr std::uint32_t service_accept_stop = 1;
 constexpr std::uint32_t service_accept_pause_continue = 2;
 constexpr std::uint32_t service_accept_shutdown = 4;
+constexpr std::uint32_t service_accept_preshutdown = 0x100;
 
 constexpr std::uint32_t service_control_stop = 1;
 constexpr std::uint32_t service_control_pause = 2;
 constexpr std::uint32_t service_control_continue = 3;
 constexpr std::uint32_t service_control_interrogate = 4;
 constexpr std::uint32_t service_control_shutdown = 5;
+// The early notice of a system shutdown, sent only to a service that accepts it. Windows
+// then waits for the service up to its preshutdown timeout, rather than the few seconds
+// that an ordinary shutdown leaves. Only the Windows service control manager sends it.
+constexpr std::uint32_t service_control_preshutdown = 15;
+#ifdef _WIN32
+constexpr bool preshutdown_delivered = true;
+#else
+constexpr bool preshutdown_delivered = false;
+#endif
 
 // A request to open the log files again, a control of the user-defined range. Only the
 // Linux dispatcher delivers it, for SIGUSR1, after the logs have been renamed. Windows
@@ -73,7 +83,8 @@ constexpr std::uint32_t error_failed_service_controller_connect = 1063;
 bool start_service_dispatcher(const service_table_entry* table);
 
 // Registers the control handler of the service `name`; null on failure, with the
-// last-error code set.
+// last-error code set. On Windows it is registered as the extended handler, which alone
+// receives the preshutdown control; every control is passed on to `handler` as it comes.
 service_status_handle register_control_handler(const char* name, control_handler_function handler);
 
 // Sends one status report; false on failure, with the last-error code set.

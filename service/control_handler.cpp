@@ -9,6 +9,7 @@
 #include "service/reopen_logs.h"
 #include "service/report_status.h"
 #include "service/stop_path.h"
+#include "service/stop_requests.h"
 #include "service/time_limits.h"
 
 namespace {
@@ -34,8 +35,7 @@ void start_stop_path() {
 } // namespace
 
 void control_handler(std::uint32_t control) {
-    if (control == platform::service_control_stop ||
-        control == platform::service_control_shutdown) {
+    if (is_stop_request(control)) {
         const bool first = !stop_begun.exchange(true);
         if (!first && has_stop_timeout()) {
             return; // a stop against a deadline is under way; a second request changes nothing

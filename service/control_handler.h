@@ -2,10 +2,11 @@
 
 #include <cstdint>
 
-// Handles one control request, on the dispatcher's thread: stop and shutdown report stop
-// pending and start the stop path on a thread of its own; a request to reopen the logs
-// reopens them and has the current state reported again with a note; any other request
-// has the current state reported again.
+// Handles one control request, on the dispatcher's thread: a stop request (stop, shutdown,
+// and preshutdown with a stop_timeout: see stop_requests.h) reports stop pending and starts
+// the stop path on a thread of its own; a request to reopen the logs reopens them and has
+// the current state reported again with a note; any other request has the current state
+// reported again.
 void control_handler(std::uint32_t control);
 
 // After a start that failed with the Java VM up, on the calling thread: stops the Java

@@ -8,13 +8,9 @@
 #include "service/host_errors.h"
 #include "service/service_globals.h"
 #include "service/stop_path.h"
+#include "service/stop_requests.h"
 
 namespace {
-
-// Stop, pause and continue, and shutdown: all but while start is pending.
-constexpr std::uint32_t controls_when_started = platform::service_accept_stop |
-                                                platform::service_accept_pause_continue |
-                                                platform::service_accept_shutdown;
 
 platform::service_status make_status(std::uint32_t new_state, std::uint32_t exit_code,
                                      std::uint32_t check_point, std::uint32_t wait_hint) {
@@ -27,7 +23,7 @@ platform::service_status make_status(std::uint32_t new_state, std::uint32_t exit
         status.current_state = current_state.load();
     }
     status.controls_accepted =
-        new_state == platform::service_start_pending ? 0 : controls_when_started;
+        new_state == platform::service_start_pending ? 0 : controls_when_started();
     status.win32_exit_code = exit_code;
     status.service_specific_exit_code = 0;
     status.check_point = check_point;

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release packages of a build tree with CPack and checks what they hold. For the
-# Windows zip it also checks that orvo.exe and orvo-check.exe import nothing beyond the DLLs
-# of Windows itself, so that they run on a machine without any compiler's run-time, and
-# that THIRD-PARTY.txt names the Expat built in and carries its licence word for word. On
-# Linux it checks the Debian package as well (check_deb below).
+# Windows zip it also checks that its programs carry no debug information and import nothing
+# beyond the DLLs of Windows itself, so that they run on a machine without any compiler's
+# run-time, and that THIRD-PARTY.txt names the Expat built in and carries its licence word
+# for word. On Linux it checks the Debian package as well (check_deb below).
 # usage: release_package_test.sh BUILD_DIR OBJDUMP|- EXPAT_VERSION EXPAT_LICENSE_FILE|-
 set -u
 build=$1
@@ -127,7 +127,8 @@ check_rotation() {
 }
 
 if [[ "$package" == *.zip ]]; then
-    for file in bin/orvo.exe bin/orvo-check.exe README.md examples/hello-server/settings.xml \
+    for file in bin/orvo.exe bin/orvo-check.exe bin/orvo-service.exe README.md \
+        examples/hello-server/settings.xml \
         examples/hello-server/src/org/example/hello/HelloServer.java; do
         expect_file "$file"
     done
@@ -144,7 +145,10 @@ if [[ "$package" == *.zip ]]; then
     # The DLLs every Windows installation has; anything else (libstdc++, libgcc,
     # libwinpthread) would have to travel with the program.
     allowed='^(kernel32|advapi32|msvcrt|user32|ws2_32|shell32|ole32|api-ms-win-.*)\.dll$'
-    for exe in orvo.exe orvo-check.exe; do
+    for exe in orvo.exe orvo-check.exe orvo-service.exe; do
+        # Shipped stripped: the debug information would be most of the file.
+        "$objdump" -h "$top/bin/$exe" | grep -q '[[:space:]]\.debug_' &&
+            fail "$exe carries debug information"
         imports=$("$objdump" -p "$top/bin/$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
         [ -n "$imports" ] || fail "$exe: no imports read"
         for dll in $imports; do

@@ -7,7 +7,6 @@ namespace platform {
 
 namespace {
 
-constexpr char event_source[] = "orvo";
 constexpr DWORD host_error_event = 1;
 
 std::string without_line_end(const std::string& line) {
@@ -22,7 +21,7 @@ std::string without_line_end(const std::string& line) {
 
 void report_error_event(const std::string& line) {
     const DWORD saved_error = GetLastError();
-    const HANDLE source = RegisterEventSourceA(nullptr, event_source);
+    const HANDLE source = RegisterEventSourceA(nullptr, event_source_name);
     if (source != nullptr) {
         const std::string text = without_line_end(line);
         const char* strings[] = {text.c_str()};

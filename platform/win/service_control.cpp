@@ -16,8 +16,13 @@ void WINAPI run_service_main(DWORD argc, LPSTR* argv) {
     registered_main(argc, argv);
 }
 
-void WINAPI run_control_handler(DWORD control) {
+// The extended form, the one that receives SERVICE_CONTROL_PRESHUTDOWN. Every control is
+// taken as the plain handler takes it: answered with NO_ERROR, its reports sent by the
+// handler itself.
+DWORD WINAPI run_control_handler(DWORD control, DWORD /*event_type*/, LPVOID /*event_data*/,
+                                 LPVOID /*context*/) {
     registered_handler(control);
+    return NO_ERROR;
 }
 
 } // namespace
@@ -37,7 +42,7 @@ bool start_service_dispatcher(const service_table_entry* table) {
 
 service_status_handle register_control_handler(const char* name, control_handler_function handler) {
     registered_handler = handler;
-    return RegisterServiceCtrlHandlerA(name, run_control_handler);
+    return RegisterServiceCtrlHandlerExA(name, run_control_handler, nullptr);
 }
 
 bool set_service_status(service_status_handle handle, const service_status& status) {

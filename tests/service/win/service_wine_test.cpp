@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/file_access.h"
 #include "tests/binary_samples.h"
 #include "tests/test_support.h"
 
@@ -693,6 +695,48 @@ TEST_F(service_wine, slow_starts_and_stops_are_reported_honestly_and_kept_to_the
     }
 }
 
+// With a stop_timeout the service also takes the preshutdown control, and takes it as a stop:
+// stop pending with the whole stop_timeout, progress while the stop method runs, stopped
+// with 0 once the stop method has run and the VM is gone. (Without one, every report
+// accepts 7, as the other tests see.)
+TEST_F(service_wine, preshutdown_with_a_stop_timeout_runs_the_stop_path) {
+    std::vector<std::string> options = standin_options(true);
+    options.push_back("-Dstandin.end=orvotest/Probe.stop:wait=orvo-test-slow");
+    write_settings(folder / "settings.xml", in_folder("out.log"), in_folder("err.log"),
+                   windows_path(ORVO_RECORDING_JVM), options, "", "60000");
+    registered_service service(command_line(windows_path(ORVO_PRESHUTDOWN_PROBE)));
+    ASSERT_TRUE(service.start());
+    const SERVICE_STATUS running = service.wait_while(is_starting).back();
+    ASSERT_EQ(running.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(running.dwControlsAccepted, 7u | SERVICE_ACCEPT_PRESHUTDOWN);
+
+    const HANDLE preshutdown = OpenEventA(EVENT_MODIFY_STATE, FALSE, "orvo-test-preshutdown");
+    ASSERT_NE(preshutdown, nullptr);
+    SetEvent(preshutdown);
+    CloseHandle(preshutdown);
+    std::vector<SERVICE_STATUS> seen = service.wait_while_status([](const SERVICE_STATUS& status) {
+        return status.dwCurrentState != SERVICE_STOPPED && status.dwCheckPoint < 2;
+    });
+    const SERVICE_STATUS progress = seen.back();
+    ASSERT_EQ(progress.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+    EXPECT_GE(progress.dwCheckPoint, 2u);
+    EXPECT_LE(progress.dwWaitHint, 60000u);
+    EXPECT_EQ(progress.dwControlsAccepted, 7u | SERVICE_ACCEPT_PRESHUTDOWN);
+    const HANDLE slow = OpenEventA(EVENT_MODIFY_STATE, FALSE, "orvo-test-slow");
+    ASSERT_NE(slow, nullptr);
+    SetEvent(slow);
+    CloseHandle(slow);
+    const SERVICE_STATUS stopped =
+        service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; }).back();
+    ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    const std::size_t destroy = record_line("DestroyJavaVM");
+    ASSERT_NE(destroy, std::string::npos) << read_file(folder / "record.txt");
+    EXPECT_LT(record_line("CallStaticVoidMethod orvotest/Probe.stop"), destroy);
+    EXPECT_NE(record_line("library released"), std::string::npos);
+    EXPECT_EQ(read_file(folder / "err.log"), "");
+}
+
 TEST_F(service_wine, run_directly_it_prints_the_error_and_ends_with_1063) {
     const std::string console = in_folder("console.txt");
     EXPECT_EQ(run_program(command_line(), in_folder(""), console, console), 1063u);
@@ -874,6 +918,355 @@ TEST_F(runtime_layout, orvo_check_says_what_a_file_is_and_where_a_loadable_jvm_d
                   std::string::npos)
             << err;
     }
+}
+
+// --- orvo-service: install, show, remove --------------------------------------------------
+
+// What the service control manager holds for a service, read back as any program would.
+struct registered_config {
+    bool exists = false;
+    std::string command_line;
+    std::string account;
+    std::string display_name;
+    std::string description;
+    DWORD start_type = 0;
+    bool delayed = false;
+    std::optional<DWORD> preshutdown_ms;
+    // Wine's QueryServiceConfig gives no dependencies: they are read from the registry.
+    std::vector<std::string> dependencies;
+};
+
+std::string registry_text(const std::string& key, const char* value, DWORD type) {
+    char data[4096] = {};
+    DWORD size = sizeof data - 2;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), value, type, nullptr, data, &size) !=
+        ERROR_SUCCESS) {
+        return std::string();
+    }
+    return std::string(data, size);
+}
+
+registered_config read_config(const std::string& name) {
+    registered_config config;
+    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG);
+    config.exists = service != nullptr;
+    if (service != nullptr) {
+        std::vector<BYTE> buffer(8192);
+        DWORD needed = 0;
+        if (QueryServiceConfigA(service, reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data()),
+                                static_cast<DWORD>(buffer.size()), &needed)) {
+            const auto* info = reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(buffer.data());
+            config.command_line = info->lpBinaryPathName;
+            config.account = info->lpServiceStartName ? info->lpServiceStartName : "";
+            config.display_name = info->lpDisplayName;
+            config.start_type = info->dwStartType;
+        }
+        if (QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(),
+                                 static_cast<DWORD>(buffer.size()), &needed)) {
+            const char* text =
+                reinterpret_cast<SERVICE_DESCRIPTIONA*>(buffer.data())->lpDescription;
+            config.description = text ? text : "";
+        }
+        if (QueryServiceConfig2A(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, buffer.data(),
+                                 static_cast<DWORD>(buffer.size()), &needed)) {
+            config.delayed = reinterpret_cast<SERVICE_DELAYED_AUTO_START_INFO*>(buffer.data())
+                                 ->fDelayedAutostart;
+        }
+        if (QueryServiceConfig2A(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, buffer.data(),
+                                 static_cast<DWORD>(buffer.size()), &needed)) {
+            config.preshutdown_ms =
+                reinterpret_cast<SERVICE_PRESHUTDOWN_INFO*>(buffer.data())->dwPreshutdownTimeout;
+        }
+        const std::string list = registry_text("SYSTEM\\CurrentControlSet\\Services\\" + name,
+                                               "DependOnService", RRF_RT_REG_MULTI_SZ);
+        for (std::string::size_type begin = 0, end;
+             begin < list.size() && (end = list.find('\0', begin)) != begin &&
+             end != std::string::npos;
+             begin = end + 1) {
+            config.dependencies.push_back(list.substr(begin, end - begin));
+        }
+        CloseServiceHandle(service);
+    }
+    CloseServiceHandle(manager);
+    return config;
+}
+
+const char event_source_key[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\orvo";
+
+// orvo.exe and orvo-service.exe in a folder with a space, the settings in another one, and
+// every service that a test installs deleted afterwards.
+class service_install : public service_wine {
+  protected:
+    void SetUp() override {
+        for (const char* sub : {"my app", "my settings"}) {
+            fs::create_directories(folder.path() / sub);
+        }
+        fs::copy_file(windows_path(ORVO_EXECUTABLE), windows_path(folder / "my app/orvo.exe"));
+        fs::copy_file(windows_path(ORVO_SERVICE_TOOL),
+                      windows_path(folder / "my app/orvo-service.exe"));
+        settings = in_folder("my settings\\settings.xml");
+    }
+    void TearDown() override {
+        const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        for (const char* name : {"orvo test", "orvo other", "orvo-plain"}) {
+            if (const SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS)) {
+                SERVICE_STATUS status{};
+                ControlService(service, SERVICE_CONTROL_STOP, &status);
+                DeleteService(service);
+                CloseServiceHandle(service);
+            }
+        }
+        CloseServiceHandle(manager);
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, event_source_key);
+    }
+    // The Probe on the recording stand-in, its logs in a folder that does not exist yet:
+    // named in full, or relative to a working directory, the folder above the settings'.
+    void write_probe_settings(const std::string& stop_timeout, bool relative = false) const {
+        settings_document document;
+        document.stop_timeout = stop_timeout;
+        document.stdout_log = relative ? "my logs\\out.log" : in_folder("my logs\\out.log");
+        document.stderr_log = relative ? "my logs\\err.log" : in_folder("my logs\\err.log");
+        document.working_directory = relative ? ".." : "";
+        document.dll_path = windows_path(ORVO_RECORDING_JVM);
+        document.options = standin_options(true);
+        document.class_name = "orvotest/Probe";
+        document.start_method = "start";
+        document.stop_method = "stop";
+        document.parameters = {"alpha"};
+        write_file(folder / "my settings/settings.xml", settings_xml(document));
+    }
+    // orvo-service with `arguments`; its exit code, with what it wrote in out.txt, err.txt.
+    DWORD run_tool(const std::string& arguments) const {
+        return run_program("\"" + in_folder("my app\\orvo-service.exe") + "\" " + arguments,
+                           in_folder(""), in_folder("out.txt"), in_folder("err.txt"));
+    }
+    std::string out() const { return read_file(folder / "out.txt"); }
+    std::string err() const { return read_file(folder / "err.txt"); }
+    std::string quoted_settings() const { return "\"" + settings + "\""; }
+
+    std::string settings;
+};
+
+// Known before the service exists, so that its files can be checked and granted to it.
+TEST(virtual_account, its_identifier_is_computed_as_windows_computes_it) {
+    const char trusted_installer[] =
+        "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    EXPECT_EQ(platform::virtual_account_sid("TrustedInstaller"), trusted_installer);
+    EXPECT_EQ(platform::virtual_account_sid("trustedinstaller"), trusted_installer);
+    EXPECT_EQ(platform::virtual_account_sid("MSSQLSERVER"),
+              "S-1-5-80-3880718306-3832830129-1677859214-2598158968-1052248003");
+}
+
+struct install_case {
+    const char* name;
+    const char* options;
+    const char* stop_timeout; // "" for none
+    const char* account;
+    DWORD start_type;
+    bool delayed;
+    const char* display_name;
+    const char* description;
+    std::vector<std::string> dependencies;
+};
+
+// clang-format off
+const install_case install_cases[] = {
+    {"orvo test", "", "20000", "NT SERVICE\\orvo test", SERVICE_AUTO_START, false, "orvo test",
+     "Runs orvotest.Probe with orvo", {}},
+    {"orvo test", "--display-name \"Probe server\" --description \"Answers probes\" --start manual "
+     "--account LocalService --depends RpcSs --depends PlugPlay --no-recovery", "",
+     "NT AUTHORITY\\LocalService", SERVICE_DEMAND_START, false, "Probe server", "Answers probes",
+     {"RpcSs", "PlugPlay"}},
+    {"orvo test", "--start delayed --account \"NT AUTHORITY\\NetworkService\"", "1", "NT AUTHORITY\\NetworkService",
+     SERVICE_AUTO_START, true, "orvo test", "Runs orvotest.Probe with orvo", {}},
+    {"orvo-plain", "--start disabled --account LocalSystem", "", "LocalSystem", SERVICE_DISABLED,
+     false, "orvo-plain", "Runs orvotest.Probe with orvo", {}},
+};
+// clang-format on
+
+TEST_F(service_install, installs_every_field_as_asked_and_warns_about_what_is_not_stored) {
+    for (const install_case& c : install_cases) {
+        SCOPED_TRACE(c.options);
+        write_probe_settings(c.stop_timeout);
+        ASSERT_EQ(run_tool("install \"" + std::string(c.name) + "\" " + quoted_settings() + " " +
+                           c.options),
+                  0u)
+            << err();
+        const registered_config config = read_config(c.name);
+        ASSERT_TRUE(config.exists);
+        EXPECT_EQ(config.command_line,
+                  "\"" + in_folder("my app\\orvo.exe") + "\" " + quoted_settings());
+        EXPECT_EQ(config.account, c.account);
+        EXPECT_EQ(config.start_type, c.start_type);
+        EXPECT_EQ(config.display_name, c.display_name);
+        EXPECT_EQ(config.description, c.description);
+        EXPECT_EQ(config.dependencies, c.dependencies);
+        // What the manager refuses to store is named in a warning (Wine keeps no delayed
+        // start and no recovery flag).
+        if (c.delayed && !config.delayed) {
+            EXPECT_NE(err().find("warning: the delayed start"), std::string::npos) << err();
+        }
+        const bool recovery = std::string(c.options).find("--no-recovery") == std::string::npos;
+        EXPECT_EQ(out().find("\r\n  recovery: restart after 5 s") != std::string::npos, recovery)
+            << out();
+        if (c.stop_timeout[0] != '\0') {
+            ASSERT_TRUE(config.preshutdown_ms.has_value());
+            EXPECT_EQ(*config.preshutdown_ms, std::stoul(c.stop_timeout) + 10000);
+        }
+        EXPECT_EQ(fs::is_directory(folder.path() / "my logs"), true);
+        EXPECT_STREQ(registry_text(event_source_key, "EventMessageFile",
+                                   RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND)
+                         .c_str(),
+                     in_folder("my app\\orvo.exe").c_str());
+        ASSERT_EQ(run_tool("remove \"" + std::string(c.name) + "\""), 0u) << err();
+        EXPECT_FALSE(read_config(c.name).exists);
+    }
+}
+
+// A user of this machine is named as the manager names it; a password that cannot be read
+// (no console, nothing on standard input) installs nothing.
+TEST_F(service_install, a_user_account_is_named_with_its_domain_and_needs_its_password) {
+    char user[256];
+    DWORD user_size = sizeof user;
+    ASSERT_TRUE(GetUserNameA(user, &user_size));
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sid_size = sizeof sid;
+    char domain[256];
+    DWORD domain_size = sizeof domain;
+    SID_NAME_USE use;
+    ASSERT_TRUE(LookupAccountNameA(nullptr, user, sid, &sid_size, domain, &domain_size, &use));
+    write_probe_settings("");
+    const std::string account = std::string(" --account .\\") + user;
+    EXPECT_EQ(
+        run_tool("install \"orvo test\" " + quoted_settings() + account + " --password-prompt"),
+        1u);
+    EXPECT_NE(err().find("no password could be read"), std::string::npos) << err();
+    EXPECT_FALSE(read_config("orvo test").exists);
+    ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings() + account), 0u) << err();
+    EXPECT_EQ(read_config("orvo test").account, std::string(domain) + "\\" + user);
+}
+
+TEST_F(service_install, an_installed_service_runs_shows_and_is_removed_with_its_event_source) {
+    write_probe_settings("20000", true);
+    ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings()), 0u) << err();
+    EXPECT_NE(out().find("orvo-service remove \"orvo test\""), std::string::npos) << out();
+    // The relative logs lead into the working directory, as the service will take them.
+    EXPECT_NE(out().find("granted NT SERVICE\\orvo test modify access to " + in_folder("my logs") +
+                         "\r\n"),
+              std::string::npos)
+        << out();
+    // orvo-check's warnings about the file come first, at their line.
+    EXPECT_EQ(err().find(settings + ":"), 0u) << err();
+    EXPECT_NE(err().find(": warning: there is no start_timeout"), std::string::npos) << err();
+    // Under Wine every file may be changed by the user that runs Wine.
+    EXPECT_NE(err().find("warning: " + settings + " can be changed by "), std::string::npos)
+        << err();
+    ASSERT_EQ(run_tool("install \"orvo other\" " + quoted_settings() + " --start manual"), 0u)
+        << err();
+    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service =
+        OpenServiceA(manager, "orvo test", SERVICE_START | SERVICE_QUERY_STATUS);
+    ASSERT_NE(service, nullptr);
+    ASSERT_TRUE(StartServiceA(service, 0, nullptr));
+    SERVICE_STATUS status{};
+    const DWORD began = GetTickCount();
+    while (QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_START_PENDING &&
+           GetTickCount() - began < guard_milliseconds) {
+        Sleep(20);
+    }
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    ASSERT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING))
+        << read_file(folder / "my logs/err.log");
+    EXPECT_EQ(status.dwControlsAccepted, 7u | SERVICE_ACCEPT_PRESHUTDOWN);
+
+    ASSERT_EQ(run_tool("show \"orvo test\""), 0u) << err();
+    for (const std::string& line :
+         {"command line: \"" + in_folder("my app\\orvo.exe") + "\" " + quoted_settings(),
+          "settings file: " + settings, std::string("account: NT SERVICE\\orvo test"),
+          std::string("start: auto"), std::string("preshutdown timeout: 30000 ms"),
+          std::string("state: running (process ")}) {
+        EXPECT_NE(out().find("\r\n" + line), std::string::npos) << line << "\n" << out();
+    }
+
+    // The stop method runs before the service goes; the logs and the settings stay, and so
+    // does the event source while another service runs orvo.
+    ASSERT_EQ(run_tool("remove \"orvo test\""), 0u) << err();
+    EXPECT_FALSE(read_config("orvo test").exists);
+    EXPECT_NE(record_line("CallStaticVoidMethod orvotest/Probe.stop"), std::string::npos);
+    EXPECT_NE(out().find("left in place: the log my logs\\out.log"), std::string::npos) << out();
+    EXPECT_EQ(read_file(folder / "my logs/out.log"), "recording VM created\r\n");
+    EXPECT_TRUE(fs::exists(folder.path() / "my settings/settings.xml"));
+    EXPECT_NE(registry_text(event_source_key, "TypesSupported", RRF_RT_REG_DWORD), "");
+    ASSERT_EQ(run_tool("remove \"orvo other\""), 0u) << err();
+    EXPECT_EQ(registry_text(event_source_key, "TypesSupported", RRF_RT_REG_DWORD), "");
+    EXPECT_EQ(run_tool("show \"orvo other\""), 1u);
+    EXPECT_EQ(run_tool("remove \"orvo other\""), 1u);
+}
+
+struct refusal {
+    const char* name;
+    const char* settings; // "" for the Probe's good settings
+    const char* options;
+    DWORD exit_code;
+    const char* says;
+};
+
+// clang-format off
+const refusal refusals[] = {
+    {"settings that do not load", "<settings/>", "", 1, "error: only \"setting\" could exist at root"},
+    {"no settings file", "absent", "", 1, "error: there is no settings file"},
+    {"a JVM library that does not load", "missing-jvm", "", 1, "error: couldn't load jvm.dll."},
+    {"--strict with a file others may change", "", "--strict", 1, "--strict"},
+    {"an account that does not exist", "", "--account nobody-at-all", 1, "nobody-at-all"},
+    {"a dependency that does not exist", "", "--depends no-such-service", 1, "no-such-service"},
+    {"a start type that does not exist", "", "--start sometimes", 2, "usage:"},
+    {"a password for a built-in account", "", "--account LocalService --password-prompt", 2, "usage:"},
+    {"an option twice", "", "--description a --description b", 2, "usage:"},
+};
+// clang-format on
+
+TEST_F(service_install, every_refusal_leaves_nothing_registered) {
+    for (const refusal& r : refusals) {
+        SCOPED_TRACE(r.name);
+        if (std::string(r.settings) == "absent") {
+            fs::remove(folder.path() / "my settings/settings.xml");
+        } else if (std::string(r.settings) == "missing-jvm") {
+            write_settings(folder / "my settings/settings.xml", "", "", in_folder("none\\jvm.dll"),
+                           {});
+        } else if (r.settings[0] != '\0') {
+            write_file(folder / "my settings/settings.xml", r.settings);
+        } else {
+            write_probe_settings("");
+        }
+        EXPECT_EQ(run_tool("install \"orvo test\" " + quoted_settings() + " " + r.options),
+                  r.exit_code);
+        EXPECT_NE(err().find(r.says), std::string::npos) << err();
+        EXPECT_FALSE(read_config("orvo test").exists);
+        EXPECT_EQ(registry_text(event_source_key, "TypesSupported", RRF_RT_REG_DWORD), "");
+        EXPECT_FALSE(fs::exists(folder.path() / "my logs"));
+    }
+    // A name that is taken keeps its service as it was.
+    write_probe_settings("");
+    ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings() + " --display-name first"), 0u);
+    EXPECT_EQ(run_tool("install \"orvo test\" " + quoted_settings() + " --display-name second"),
+              1u);
+    EXPECT_EQ(read_config("orvo test").display_name, "first");
+}
+
+TEST_F(service_install, orvo_exe_carries_the_event_messages_the_event_viewer_shows) {
+    const HMODULE orvo =
+        LoadLibraryExA(in_folder("my app\\orvo.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(orvo, nullptr);
+    const char* line = "error: couldn't open log file \"C:\\logs\\out.log\": Access is denied.";
+    const DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(line)};
+    char text[512] = {};
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, orvo, 1, 0, text, sizeof text,
+        reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(arguments)));
+    FreeLibrary(orvo);
+    EXPECT_EQ(std::string(text, length), line);
 }
 
 } // namespace

@@ -1,0 +1,306 @@
+// Accounts and access lists (advapi32), for installing a service.
+#include "platform/file_access.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <wincrypt.h>
+
+#include <iostream>
+
+#include "platform/win/system_message.h"
+
+namespace platform {
+
+namespace {
+
+const char administrators_sid[] = "S-1-5-32-544";
+const char trusted_installer_sid[] =
+    "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+struct built_in_account {
+    const char* name; // as the manager takes it
+    const char* other_name;
+    const char* sid;
+};
+
+const built_in_account built_in_accounts[] = {
+    {"LocalSystem", "NT AUTHORITY\\SYSTEM", local_system_sid},
+    {"NT AUTHORITY\\LocalService", "LocalService", "S-1-5-19"},
+    {"NT AUTHORITY\\NetworkService", "NetworkService", "S-1-5-20"},
+};
+
+const char virtual_prefix[] = "NT SERVICE\\";
+
+bool equal_names(const std::string& a, const char* b) {
+    return _stricmp(a.c_str(), b) == 0;
+}
+
+std::wstring upper_case(const std::string& name) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, text.data(), length);
+    text.resize(static_cast<std::size_t>(length - 1));
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.c_str(), static_cast<int>(text.size()),
+                 text.data(), static_cast<int>(text.size()));
+    return text;
+}
+
+// SHA-1 of `size` bytes; empty when the system's provider is not there.
+std::vector<BYTE> sha1(const void* data, DWORD size) {
+    std::vector<BYTE> digest;
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    if (CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+        if (CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash)) {
+            DWORD length = 20;
+            digest.resize(length);
+            if (!CryptHashData(hash, static_cast<const BYTE*>(data), size, 0) ||
+                !CryptGetHashParam(hash, HP_HASHVAL, digest.data(), &length, 0)) {
+                digest.clear();
+            }
+            CryptDestroyHash(hash);
+        }
+        CryptReleaseContext(provider, 0);
+    }
+    return digest;
+}
+
+std::string sid_text(PSID sid) {
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(sid, &text)) {
+        return std::string();
+    }
+    std::string result(text);
+    LocalFree(text);
+    return result;
+}
+
+// "DOMAIN\name" as the system names `sid`, or the identifier itself.
+std::string sid_name(PSID sid, const std::string& text) {
+    char name[256];
+    char domain[256];
+    DWORD name_size = sizeof name;
+    DWORD domain_size = sizeof domain;
+    SID_NAME_USE use;
+    if (!LookupAccountSidA(nullptr, sid, name, &name_size, domain, &domain_size, &use)) {
+        return text;
+    }
+    return domain[0] != '\0' ? std::string(domain) + "\\" + name : std::string(name);
+}
+
+// Rights that let their holder change what a file holds, or what a folder holds.
+constexpr DWORD changing_rights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE |
+                                  WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+struct security_descriptor {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL dacl = nullptr;
+    ~security_descriptor() { LocalFree(descriptor); }
+};
+
+DWORD read_dacl(const std::string& path, security_descriptor& security) {
+    return GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                 nullptr, &security.dacl, nullptr, &security.descriptor);
+}
+
+} // namespace
+
+std::string virtual_account_sid(const std::string& name) {
+    const std::wstring upper = upper_case(name);
+    const std::vector<BYTE> digest =
+        sha1(upper.data(), static_cast<DWORD>(upper.size() * sizeof(wchar_t)));
+    if (digest.size() != 20) {
+        return std::string();
+    }
+    std::string sid = "S-1-5-80";
+    for (std::size_t part = 0; part < 5; ++part) {
+        const BYTE* bytes = digest.data() + part * 4;
+        const std::uint32_t value =
+            bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+        sid += "-" + std::to_string(value);
+    }
+    return sid;
+}
+
+bool resolve_account(const std::string& account, resolved_account& resolved,
+                     system_failure& failure) {
+    for (const built_in_account& known : built_in_accounts) {
+        if (equal_names(account, known.name) || equal_names(account, known.other_name)) {
+            resolved = {known.name, known.sid};
+            return true;
+        }
+    }
+    if (account.size() > sizeof virtual_prefix - 1 &&
+        _strnicmp(account.c_str(), virtual_prefix, sizeof virtual_prefix - 1) == 0) {
+        resolved = {account, virtual_account_sid(account.substr(sizeof virtual_prefix - 1))};
+        if (resolved.sid.empty()) {
+            failure = failure_of(GetLastError());
+            return false;
+        }
+        return true;
+    }
+    // ".\name", the service control manager's way to name a user of this machine, is
+    // looked up by its bare name, which finds the machine's own user first.
+    const std::string looked_up = account.compare(0, 2, ".\\") == 0 ? account.substr(2) : account;
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sid_size = sizeof sid;
+    char domain[256];
+    DWORD domain_size = sizeof domain;
+    SID_NAME_USE use;
+    if (!LookupAccountNameA(nullptr, looked_up.c_str(), sid, &sid_size, domain, &domain_size,
+                            &use)) {
+        failure = failure_of(GetLastError());
+        return false;
+    }
+    const std::string::size_type separator = account.find('\\');
+    const std::string bare =
+        separator == std::string::npos ? account : account.substr(separator + 1);
+    resolved = {domain[0] != '\0' ? std::string(domain) + "\\" + bare : bare, sid_text(sid)};
+    return true;
+}
+
+bool grant_access(const std::string& path, const std::string& sid, file_access access,
+                  system_failure& failure) {
+    security_descriptor security;
+    PSID trustee = nullptr;
+    PACL updated = nullptr;
+    DWORD result = read_dacl(path, security);
+    if (result == ERROR_SUCCESS && !ConvertStringSidToSidA(sid.c_str(), &trustee)) {
+        result = GetLastError();
+    }
+    if (result == ERROR_SUCCESS) {
+        EXPLICIT_ACCESSA entry{};
+        entry.grfAccessPermissions =
+            access == file_access::read
+                ? FILE_GENERIC_READ
+                : FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
+        entry.grfAccessMode = GRANT_ACCESS;
+        entry.grfInheritance =
+            access == file_access::read ? NO_INHERITANCE : SUB_CONTAINERS_AND_OBJECTS_INHERIT;
+        entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        entry.Trustee.TrusteeType = TRUSTEE_IS_UNKNOWN;
+        entry.Trustee.ptstrName = static_cast<LPSTR>(trustee);
+        result = SetEntriesInAclA(1, &entry, security.dacl, &updated);
+    }
+    if (result == ERROR_SUCCESS) {
+        result =
+            SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION, nullptr, nullptr, updated, nullptr);
+    }
+    LocalFree(updated);
+    LocalFree(trustee);
+    if (result != ERROR_SUCCESS) {
+        failure = failure_of(result);
+        return false;
+    }
+    return true;
+}
+
+bool other_writers(const std::string& path, const std::string& own_sid,
+                   std::vector<std::string>& writers, system_failure& failure) {
+    security_descriptor security;
+    const DWORD result = read_dacl(path, security);
+    if (result != ERROR_SUCCESS) {
+        failure = failure_of(result);
+        return false;
+    }
+    if (security.dacl == nullptr) {
+        writers.push_back("Everyone (the file has no access list)");
+        return true;
+    }
+    for (DWORD index = 0; index < security.dacl->AceCount; ++index) {
+        void* entry = nullptr;
+        if (!GetAce(security.dacl, index, &entry)) {
+            continue;
+        }
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            (allowed->Header.AceFlags & INHERIT_ONLY_ACE) != 0 ||
+            (allowed->Mask & changing_rights) == 0) {
+            continue;
+        }
+        const PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        const std::string text = sid_text(sid);
+        if (text == local_system_sid || text == administrators_sid ||
+            text == trusted_installer_sid || text == own_sid) {
+            continue;
+        }
+        const std::string name = sid_name(sid, text);
+        bool known = false;
+        for (const std::string& writer : writers) {
+            known = known || writer == name;
+        }
+        if (!known) {
+            writers.push_back(name);
+        }
+    }
+    return true;
+}
+
+std::string full_path(const std::string& path) {
+    const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return path;
+    }
+    std::string result(size, '\0');
+    const DWORD length = GetFullPathNameA(path.c_str(), size, result.data(), nullptr);
+    result.resize(length < size ? length : 0);
+    return result.empty() ? path : result;
+}
+
+std::string program_path() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+bool create_folders(const std::string& path, system_failure& failure) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return true;
+    }
+    const std::string::size_type separator = path.find_last_of("\\/");
+    if (separator != std::string::npos && separator > 0 && path[separator - 1] != ':' &&
+        !create_folders(path.substr(0, separator), failure)) {
+        return false;
+    }
+    if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        failure = failure_of(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> read_secret(const std::string& prompt) {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const bool console = GetConsoleMode(input, &mode) != FALSE;
+    std::cerr << prompt << std::flush;
+    if (console) {
+        SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    }
+    std::string line;
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    if (console) {
+        SetConsoleMode(input, mode);
+        std::cerr << '\n';
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    if (!read) {
+        return std::nullopt;
+    }
+    return line;
+}
+
+} // namespace platform

@@ -1,0 +1,374 @@
+// The service control manager's configuration calls (advapi32), and the registration of
+// the event log source.
+//
+// The wide calls, with the program's narrow strings taken in the ANSI code page as the
+// narrow calls would take them: Wine's CreateServiceA passes on only the first of several
+// dependencies.
+#include "platform/service_manager.h"
+
+#include <windows.h>
+
+#include <memory>
+
+#include "platform/event_log.h"
+#include "platform/win/system_message.h"
+
+namespace platform {
+
+namespace {
+
+std::wstring wide(const std::string& text) {
+    if (text.empty()) {
+        return std::wstring();
+    }
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                        length);
+    return result;
+}
+
+std::string narrow(const wchar_t* text) {
+    if (text == nullptr || *text == L'\0') {
+        return std::string();
+    }
+    const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), length, nullptr, nullptr);
+    result.resize(static_cast<std::size_t>(length - 1));
+    return result;
+}
+
+// "a\0b\0\0", as the manager takes a list of names.
+std::wstring name_list(const std::vector<std::string>& names) {
+    std::wstring list;
+    for (const std::string& name : names) {
+        list += wide(name);
+        list += L'\0';
+    }
+    list += L'\0';
+    return list;
+}
+
+std::vector<std::string> names_of(const wchar_t* list) {
+    std::vector<std::string> names;
+    for (const wchar_t* name = list; name != nullptr && *name != L'\0'; name += wcslen(name) + 1) {
+        names.push_back(narrow(name));
+    }
+    return names;
+}
+
+struct service_closer {
+    void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
+};
+using service_handle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, service_closer>;
+
+SC_HANDLE manager_of(void* handle) {
+    return static_cast<SC_HANDLE>(handle);
+}
+
+// One of the manager's variable-size answers, asked for twice: its size, then itself.
+template <typename Query> std::vector<BYTE> ask(Query query) {
+    DWORD needed = 0;
+    query(nullptr, 0, &needed);
+    const DWORD error = GetLastError();
+    if ((error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_MORE_DATA) || needed == 0) {
+        return {};
+    }
+    std::vector<BYTE> buffer(needed);
+    if (!query(buffer.data(), needed, &needed)) {
+        return {};
+    }
+    return buffer;
+}
+
+std::vector<BYTE> config2(SC_HANDLE service, DWORD level) {
+    return ask([service, level](BYTE* buffer, DWORD size, DWORD* needed) {
+        return QueryServiceConfig2W(service, level, buffer, size, needed) != FALSE;
+    });
+}
+
+template <typename Info> const Info* as(const std::vector<BYTE>& buffer) {
+    return buffer.size() >= sizeof(Info) ? reinterpret_cast<const Info*>(buffer.data()) : nullptr;
+}
+
+void read_optional_parts(SC_HANDLE service, service_view& view) {
+    const std::vector<BYTE> description = config2(service, SERVICE_CONFIG_DESCRIPTION);
+    if (const auto* info = as<SERVICE_DESCRIPTIONW>(description)) {
+        view.description = narrow(info->lpDescription);
+    }
+    const std::vector<BYTE> delayed = config2(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO);
+    const auto* delayed_info = as<SERVICE_DELAYED_AUTO_START_INFO>(delayed);
+    if (view.start == service_start::automatic && delayed_info != nullptr &&
+        delayed_info->fDelayedAutostart) {
+        view.start = service_start::delayed;
+    }
+    const std::vector<BYTE> failure = config2(service, SERVICE_CONFIG_FAILURE_ACTIONS);
+    if (const auto* info = as<SERVICE_FAILURE_ACTIONSW>(failure)) {
+        failure_actions actions;
+        actions.reset_seconds = info->dwResetPeriod;
+        for (DWORD i = 0; i < info->cActions; ++i) {
+            actions.actions.push_back(
+                {info->lpsaActions[i].Type == SC_ACTION_RESTART, info->lpsaActions[i].Delay});
+        }
+        view.recovery = actions;
+    }
+    const std::vector<BYTE> flag = config2(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG);
+    if (const auto* info = as<SERVICE_FAILURE_ACTIONS_FLAG>(flag)) {
+        view.failure_flag = info->fFailureActionsOnNonCrashFailures != FALSE;
+    }
+    const std::vector<BYTE> preshutdown = config2(service, SERVICE_CONFIG_PRESHUTDOWN_INFO);
+    if (const auto* info = as<SERVICE_PRESHUTDOWN_INFO>(preshutdown)) {
+        view.preshutdown_ms = info->dwPreshutdownTimeout;
+    }
+}
+
+service_start start_of(DWORD start_type) {
+    switch (start_type) {
+    case SERVICE_AUTO_START:
+    case SERVICE_BOOT_START:
+    case SERVICE_SYSTEM_START:
+        return service_start::automatic;
+    case SERVICE_DISABLED:
+        return service_start::disabled;
+    default:
+        return service_start::manual;
+    }
+}
+
+SERVICE_STATUS_PROCESS status_of(SC_HANDLE service) {
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                         sizeof status, &needed);
+    return status;
+}
+
+const char event_source_key[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+
+} // namespace
+
+service_manager::service_manager(bool for_changes) {
+    handle_ = OpenSCManagerW(nullptr, nullptr,
+                             for_changes ? SC_MANAGER_ALL_ACCESS
+                                         : SC_MANAGER_CONNECT | SC_MANAGER_ENUMERATE_SERVICE);
+    if (handle_ == nullptr) {
+        failure_ = failure_of(GetLastError());
+    }
+}
+
+service_manager::~service_manager() {
+    if (handle_ != nullptr) {
+        CloseServiceHandle(manager_of(handle_));
+    }
+}
+
+bool service_manager::exists(const std::string& name) {
+    const service_handle service(
+        OpenServiceW(manager_of(handle_), wide(name).c_str(), SERVICE_QUERY_STATUS));
+    return service != nullptr || GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
+}
+
+bool service_manager::create(const service_definition& definition) {
+    const std::wstring dependencies = name_list(definition.dependencies);
+    const std::wstring password = wide(definition.password.value_or(std::string()));
+    const DWORD start = definition.start == service_start::disabled ? SERVICE_DISABLED
+                        : definition.start == service_start::manual ? SERVICE_DEMAND_START
+                                                                    : SERVICE_AUTO_START;
+    const service_handle service(CreateServiceW(
+        manager_of(handle_), wide(definition.name).c_str(), wide(definition.display_name).c_str(),
+        SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, start, SERVICE_ERROR_NORMAL,
+        wide(definition.command_line).c_str(), nullptr, nullptr, dependencies.c_str(),
+        wide(definition.account).c_str(), definition.password ? password.c_str() : nullptr));
+    if (service == nullptr) {
+        failure_ = failure_of(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Sets one optional part of the service's configuration.
+template <typename Info>
+bool change(void* manager, const std::string& name, DWORD level, Info& info,
+            system_failure& failure) {
+    const service_handle service(OpenServiceW(manager_of(manager), wide(name).c_str(),
+                                              SERVICE_CHANGE_CONFIG | SERVICE_START));
+    if (service == nullptr || !ChangeServiceConfig2W(service.get(), level, &info)) {
+        failure = failure_of(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool service_manager::set_description(const std::string& name, const std::string& description) {
+    std::wstring text = wide(description);
+    SERVICE_DESCRIPTIONW info{text.data()};
+    return change(handle_, name, SERVICE_CONFIG_DESCRIPTION, info, failure_);
+}
+
+bool service_manager::set_delayed_start(const std::string& name) {
+    SERVICE_DELAYED_AUTO_START_INFO info{TRUE};
+    return change(handle_, name, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, info, failure_);
+}
+
+bool service_manager::set_recovery(const std::string& name, const failure_actions& actions) {
+    std::vector<SC_ACTION> list;
+    for (const recovery_action& action : actions.actions) {
+        list.push_back({action.restart ? SC_ACTION_RESTART : SC_ACTION_NONE, action.delay_ms});
+    }
+    SERVICE_FAILURE_ACTIONSW info{};
+    info.dwResetPeriod = actions.reset_seconds;
+    info.cActions = static_cast<DWORD>(list.size());
+    info.lpsaActions = list.data();
+    return change(handle_, name, SERVICE_CONFIG_FAILURE_ACTIONS, info, failure_);
+}
+
+bool service_manager::set_failure_flag(const std::string& name, bool on_non_crash_failures) {
+    SERVICE_FAILURE_ACTIONS_FLAG info{on_non_crash_failures ? TRUE : FALSE};
+    return change(handle_, name, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, info, failure_);
+}
+
+bool service_manager::set_preshutdown_timeout(const std::string& name, std::uint32_t milliseconds) {
+    SERVICE_PRESHUTDOWN_INFO info{milliseconds};
+    return change(handle_, name, SERVICE_CONFIG_PRESHUTDOWN_INFO, info, failure_);
+}
+
+bool service_manager::query(const std::string& name, service_view& view) {
+    const service_handle service(OpenServiceW(manager_of(handle_), wide(name).c_str(),
+                                              SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
+    if (service == nullptr) {
+        failure_ = failure_of(GetLastError());
+        return false;
+    }
+    const std::vector<BYTE> config = ask([&service](BYTE* buffer, DWORD size, DWORD* needed) {
+        return QueryServiceConfigW(service.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer),
+                                   size, needed) != FALSE;
+    });
+    const auto* info = as<QUERY_SERVICE_CONFIGW>(config);
+    if (info == nullptr) {
+        failure_ = failure_of(GetLastError());
+        return false;
+    }
+    view.display_name = narrow(info->lpDisplayName);
+    view.command_line = narrow(info->lpBinaryPathName);
+    view.account = narrow(info->lpServiceStartName);
+    view.start = start_of(info->dwStartType);
+    view.dependencies = names_of(info->lpDependencies);
+    read_optional_parts(service.get(), view);
+    const SERVICE_STATUS_PROCESS status = status_of(service.get());
+    view.state = status.dwCurrentState;
+    view.win32_exit_code = status.dwWin32ExitCode;
+    view.specific_exit_code = status.dwServiceSpecificExitCode;
+    view.process_id = status.dwProcessId;
+    return true;
+}
+
+bool service_manager::stop(const std::string& name, std::uint32_t limit_ms) {
+    const service_handle service(
+        OpenServiceW(manager_of(handle_), wide(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS));
+    if (service == nullptr) {
+        failure_ = failure_of(GetLastError());
+        return false;
+    }
+    SERVICE_STATUS answer{};
+    if (status_of(service.get()).dwCurrentState != SERVICE_STOPPED &&
+        !ControlService(service.get(), SERVICE_CONTROL_STOP, &answer)) {
+        const DWORD error = GetLastError();
+        // Stopping already, or still starting: it is waited for all the same.
+        if (error != ERROR_SERVICE_CANNOT_ACCEPT_CTRL && error != ERROR_SERVICE_NOT_ACTIVE) {
+            failure_ = failure_of(error);
+            return false;
+        }
+    }
+    // The manager tells no one when a service has stopped: its state is looked at again
+    // every tenth of a second.
+    const ULONGLONG began = GetTickCount64();
+    while (status_of(service.get()).dwCurrentState != SERVICE_STOPPED) {
+        if (GetTickCount64() - began >= limit_ms) {
+            failure_ = failure_of(ERROR_SERVICE_REQUEST_TIMEOUT);
+            return false;
+        }
+        Sleep(100);
+    }
+    return true;
+}
+
+bool service_manager::remove(const std::string& name) {
+    const service_handle service(OpenServiceW(manager_of(handle_), wide(name).c_str(), DELETE));
+    if (service == nullptr || !DeleteService(service.get())) {
+        failure_ = failure_of(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> service_manager::other_command_lines(const std::string& name) {
+    std::vector<std::string> lines;
+    DWORD count = 0;
+    const std::vector<BYTE> list = ask([this, &count](BYTE* buffer, DWORD size, DWORD* needed) {
+        return EnumServicesStatusExW(manager_of(handle_), SC_ENUM_PROCESS_INFO, SERVICE_WIN32,
+                                     SERVICE_STATE_ALL, buffer, size, needed, &count, nullptr,
+                                     nullptr) != FALSE;
+    });
+    const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(list.data());
+    for (DWORD i = 0; !list.empty() && i < count; ++i) {
+        const std::string other = narrow(entries[i].lpServiceName);
+        service_view view;
+        if (_stricmp(other.c_str(), name.c_str()) != 0 && query(other, view)) {
+            lines.push_back(view.command_line);
+        }
+    }
+    return lines;
+}
+
+bool register_event_source(const std::string& message_file, system_failure& failure) {
+    HKEY key = nullptr;
+    LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                                  (std::string(event_source_key) + event_source_name).c_str(), 0,
+                                  nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (result == ERROR_SUCCESS) {
+        const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+        result = RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ,
+                                reinterpret_cast<const BYTE*>(message_file.c_str()),
+                                static_cast<DWORD>(message_file.size() + 1));
+        if (result == ERROR_SUCCESS) {
+            result = RegSetValueExA(key, "TypesSupported", 0, REG_DWORD,
+                                    reinterpret_cast<const BYTE*>(&types), sizeof types);
+        }
+        RegCloseKey(key);
+    }
+    if (result != ERROR_SUCCESS) {
+        failure = failure_of(static_cast<std::uint32_t>(result));
+        return false;
+    }
+    return true;
+}
+
+std::string event_source_message_file() {
+    char value[MAX_PATH * 2];
+    DWORD size = sizeof value;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE,
+                     (std::string(event_source_key) + event_source_name).c_str(),
+                     "EventMessageFile", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, value, &size) != ERROR_SUCCESS) {
+        return std::string();
+    }
+    return std::string(value);
+}
+
+bool remove_event_source(system_failure& failure) {
+    const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE,
+                                      (std::string(event_source_key) + event_source_name).c_str());
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
+        failure = failure_of(static_cast<std::uint32_t>(result));
+        return false;
+    }
+    return true;
+}
+
+} // namespace platform
