@@ -37,6 +37,18 @@ void expect_every_line(const std::string& log, const std::string& prefix, int th
     }
 }
 
+// Whether run `run` ended with a clean stop: stopped reported with exit code 0, and exit
+// status 0. A failure is added, naming the run.
+bool stopped_cleanly(int run, const std::vector<report>& reports, int status) {
+    if (!reports.empty() && reports.back().state() == 1 &&
+        reports.back().number("X_ORVO_EXIT_CODE") == 0 && status == 0) {
+        return true;
+    }
+    ADD_FAILURE() << "run " << run << ": " << reports.size() << " reports, the last in state "
+                  << (reports.empty() ? -1 : reports.back().state()) << ", status " << status;
+    return false;
+}
+
 // Processes whose command line names `text`.
 std::vector<std::string> processes_naming(const std::string& text) {
     std::vector<std::string> found;
@@ -127,15 +139,7 @@ TEST_F(service_reliability, a_stop_request_at_any_moment_of_the_start_is_carried
             service->signal(SIGTERM); // the stop was lost: end the run
             reports_until_stopped(listener, service.get());
         }
-        const int status = service->wait();
-        if (reports.empty() || reports.back().state() != 1 ||
-            reports.back().number("X_ORVO_EXIT_CODE") != 0 || status != 0) {
-            ++lost;
-            ADD_FAILURE() << "run " << run << ": " << reports.size()
-                          << " reports, the last in state "
-                          << (reports.empty() ? -1 : reports.back().state()) << ", status "
-                          << status;
-        }
+        lost += stopped_cleanly(run, reports, service->wait()) ? 0 : 1;
     }
     EXPECT_EQ(lost, 0);
 }
@@ -174,15 +178,7 @@ TEST_F(service_reliability, sigusr2_floods_during_the_start_neither_crash_nor_en
         }
         flooding.store(false);
         flood.join();
-        const int status = service->wait();
-        if (reports.empty() || reports.back().state() != 1 ||
-            reports.back().number("X_ORVO_EXIT_CODE") != 0 || status != 0) {
-            ++failed;
-            ADD_FAILURE() << "run " << run << ": " << reports.size()
-                          << " reports, the last in state "
-                          << (reports.empty() ? -1 : reports.back().state()) << ", status "
-                          << status;
-        }
+        failed += stopped_cleanly(run, reports, service->wait()) ? 0 : 1;
     }
     EXPECT_EQ(failed, 0);
     for (const auto& entry : fs::directory_iterator(folder.path())) {
