@@ -58,6 +58,21 @@ else()
     message(WARNING "no javac and jar: the Debian package will lack the example's jar")
 endif()
 
+# A stripped install (the package's, or `cmake --install --strip`) also drops the sections
+# that name the compilers, as Debian's own packages do: CPack's strip leaves them in.
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        foreach(program $<TARGET_FILE_NAME:orvo> $<TARGET_FILE_NAME:orvo-check>)
+            execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                                    --remove-section=.note \"\${bin}/\${program}\"
+                            RESULT_VARIABLE result)
+            if(NOT result EQUAL 0)
+                message(FATAL_ERROR \"could not remove .comment and .note from \${program}\")
+            endif()
+        endforeach()
+    endif()")
+
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "orvo maintainers <maintainers@orvo.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -1,5 +1,14 @@
 # Compiler settings shared by every target of the project.
 
+# A configure without a build type makes what is shipped: an optimised build with debug
+# information (stripped from the packages), with the hardening below. Debug, sanitizer and
+# fuzzing builds name their type.
+get_property(orvo_multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+if(NOT orvo_multi_config AND NOT CMAKE_BUILD_TYPE)
+    set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING
+        "Build type: Debug, Release, RelWithDebInfo (the default) or MinSizeRel" FORCE)
+endif()
+
 # orvo_target_defaults(<target>): warnings, and the sanitizer or fuzzer instrumentation
 # when the build asks for it.
 function(orvo_target_defaults target)
@@ -35,9 +44,12 @@ if(ORVO_FUZZ)
 endif()
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
-    # The hardening Debian builds its packages with: checked string and memory functions
-    # (they need optimisation, and would hide calls from the sanitizers' own checks) and a
-    # read-only relocation table, bound at start.
+    # The hardening Debian builds its packages with (dpkg-buildflags on Debian 12, with
+    # bindnow): a stack protector, format strings that cannot be abused, checked string and
+    # memory functions (they need optimisation, and would hide calls from the sanitizers'
+    # own checks; Debian's g++ does not turn them on by itself) and a read-only relocation
+    # table, bound at start.
+    add_compile_options(-fstack-protector-strong -Wformat -Werror=format-security)
     if(NOT ORVO_SANITIZE AND NOT ORVO_FUZZ)
         add_compile_definitions(
             $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)

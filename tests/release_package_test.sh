@@ -3,13 +3,16 @@
 # Windows zip it also checks that its programs carry no debug information and import nothing
 # beyond the DLLs of Windows itself, so that they run on a machine without any compiler's
 # run-time, and that THIRD-PARTY.txt names the Expat built in and carries its licence word
-# for word. On Linux it checks the Debian package as well (check_deb below).
-# usage: release_package_test.sh BUILD_DIR OBJDUMP|- EXPAT_VERSION EXPAT_LICENSE_FILE|-
+# for word. On Linux it checks the Debian package as well (check_deb below); HARDENED says
+# whether the build is one whose programs must carry all of Debian's hardening (an
+# optimised build without sanitizers: "hardened", else "-").
+# usage: release_package_test.sh BUILD_DIR OBJDUMP|- EXPAT_VERSION EXPAT_LICENSE_FILE|- HARDENED
 set -u
 build=$1
 objdump=$2
 expat_version=$3
 expat_license=$4
+hardened=${5:--}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -51,6 +54,10 @@ check_deb() {
     done
     dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | grep -qx /etc/logrotate.d/orvo ||
         fail "the logrotate file is not a conffile"
+    # A user or group deleted on purge frees its id for the next one created, which then
+    # reads what the operator gave orvo (settings holding secrets as root:orvo).
+    dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./postrm | grep -v '^\s*#' |
+        grep -Eq '\<(deluser|delgroup|userdel|groupdel)\>' && fail "postrm deletes the user orvo"
 
     root=$work/deb-root
     dpkg-deb -x "$deb" "$root"
@@ -73,12 +80,19 @@ check_deb() {
     # The JIT writes the code it runs; only the main process handling SIGTERM stops Java.
     grep -Eq '^(MemoryDenyWriteExecute|KillMode)=' "$unit" && fail "orvo@.service breaks the JVM"
 
-    # Warnings count too: each one left is justified by an override in the package.
-    if lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1; then
+    # Warnings count too: each one left is justified by an override in the package. Of the
+    # informational tags, those of programs built without Debian's hardening or not
+    # stripped as Debian strips them count as well (fortification needs an optimised
+    # build without sanitizers).
+    if lintian -I --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1; then
         echo "lintian: no errors or warnings"
     else
         fail "lintian: $(cat "$work/lintian.log")"
     fi
+    local tags='hardening-no-(relro|bindnow)|binary-has-unneeded-section|unstripped-binary' found
+    [ "$hardened" = hardened ] && tags="$tags|hardening-no-fortify-functions"
+    found=$(grep -E "^I: orvo: ($tags) " "$work/lintian.log")
+    [ -z "$found" ] || fail "lintian: $found"
 
     # systemd reads an instance within the package's tree, with its own units beside it, so
     # that ExecStart= and the manual pages of Documentation= are looked up there. It warns
@@ -104,11 +118,14 @@ check_deb() {
 # instances do that on SIGUSR1), and the signal is asked for once for all instances.
 check_rotation() {
     local logs=$work/log-orvo bin=$work/bin instance log
+    # Rotating as root in folders the service's user owns would let that user redirect it.
+    grep -Eq '^\s+su orvo orvo$' "$1" || fail "the logrotate file rotates as root"
     mkdir -p "$logs/a" "$logs/b" "$bin" "$work/systemd-running"
     printf '#!/bin/sh\necho "$*" >>%s\n' "$work/systemctl.calls" >"$bin/systemctl"
     chmod 755 "$bin/systemctl"
     sed -e "s|/var/log/orvo/|$logs/|" -e "s|/run/systemd/system|$work/systemd-running|" \
-        -e "s|systemctl |$bin/systemctl |" "$1" >"$work/logrotate.conf"
+        -e "s|systemctl |$bin/systemctl |" -e "s|su orvo orvo|su $(id -un) $(id -gn)|" \
+        "$1" >"$work/logrotate.conf"
     for instance in a b; do
         for log in stdout stderr; do echo "$instance $log" >"$logs/$instance/$log.log"; done
     done
