@@ -64,16 +64,26 @@ void update_event_source(platform::service_manager& manager, const std::string& 
     }
 }
 
+// Reads what is registered for `name`; false, after saying why, when the manager cannot be
+// opened or has no such service.
+bool query_service(platform::service_manager& manager, const std::string& name,
+                   platform::service_view& view) {
+    if (!opened(manager)) {
+        return false;
+    }
+    if (!manager.query(name, view)) {
+        say_unreadable(name, manager.failure());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int remove_service(const std::string& name) {
     platform::service_manager manager(true);
     platform::service_view view;
-    if (!opened(manager)) {
-        return 1;
-    }
-    if (!manager.query(name, view)) {
-        say_unreadable(name, manager.failure());
+    if (!query_service(manager, name, view)) {
         return 1;
     }
     const std::vector<std::string> arguments = split_command_line(view.command_line);
@@ -103,11 +113,7 @@ int remove_service(const std::string& name) {
 int show_service(const std::string& name) {
     platform::service_manager manager(false);
     platform::service_view view;
-    if (!opened(manager)) {
-        return 1;
-    }
-    if (!manager.query(name, view)) {
-        say_unreadable(name, manager.failure());
+    if (!query_service(manager, name, view)) {
         return 1;
     }
     print_service(std::cout, name, view);
