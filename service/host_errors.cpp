@@ -3,10 +3,18 @@
 #include <string>
 
 #include "platform/event_log.h"
+#include "platform/last_error.h"
 #include "platform/standard_error.h"
 
 void write_host_error(const std::ostringstream& line) {
     const std::string bytes = line.str();
     platform::write_initial_standard_error(bytes.data(), bytes.size());
     platform::report_error_event(bytes);
+}
+
+void write_host_failure(const std::string& what, std::uint32_t error) {
+    std::ostringstream line;
+    line << "error: couldn't " << what << ": " << platform::error_text(error) << "."
+         << "\r\n";
+    write_host_error(line);
 }

@@ -3,7 +3,13 @@
 // console when run by hand) and, on Windows, where a service has no console, the event log.
 #pragma once
 
+#include <cstdint>
 #include <sstream>
+#include <string>
 
 // Writes the whole content of `line`, an "error: ..." line ending with CR LF, there.
 void write_host_error(const std::ostringstream& line);
+
+// Writes "error: couldn't WHAT: REASON." there, REASON the system's words for `error`, the
+// code that the failed call left.
+void write_host_failure(const std::string& what, std::uint32_t error);

@@ -33,11 +33,7 @@ bool enter_working_directory(const std::string& settings_path) {
         return true;
     }
     const std::uint32_t error = platform::last_error();
-    std::ostringstream line;
-    line << "error: couldn't change to working directory \"" << settings.working_directory
-         << "\": " << platform::error_text(error) << "."
-         << "\r\n";
-    write_host_error(line);
+    write_host_failure("change to working directory \"" + settings.working_directory + "\"", error);
     platform::set_last_error(platform::service_exit_code_for(error, exit_bad_directory));
     return false;
 }

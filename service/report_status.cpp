@@ -1,7 +1,6 @@
 #include "service/report_status.h"
 
 #include <atomic>
-#include <sstream>
 
 #include "platform/last_error.h"
 #include "platform/service_control.h"
@@ -44,11 +43,7 @@ bool send(const platform::service_status& status) {
     const std::uint32_t error = platform::last_error();
     std::uint32_t none = 0;
     if (first_failed_report.compare_exchange_strong(none, error)) {
-        std::ostringstream line;
-        line << "error: couldn't send a status report to the service manager: "
-             << platform::error_text(error) << "."
-             << "\r\n";
-        write_host_error(line);
+        write_host_failure("send a status report to the service manager", error);
     }
     platform::set_last_error(error);
     return false;

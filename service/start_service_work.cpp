@@ -1,6 +1,5 @@
 #include "service/start_service_work.h"
 
-#include <sstream>
 #include <string>
 
 #include "javahost/java_vm.h"
@@ -37,11 +36,7 @@ bool open_log(const std::string& path, platform::file_handle shared, platform::f
         return true;
     }
     const std::uint32_t error = platform::last_error();
-    std::ostringstream line;
-    line << "error: couldn't open log file \"" << path << "\": " << platform::error_text(error)
-         << "."
-         << "\r\n";
-    write_host_error(line);
+    write_host_failure("open log file \"" + path + "\"", error);
     exit_code = platform::service_exit_code_for(error, exit_log_not_opened);
     return false;
 }
