@@ -21,6 +21,11 @@ constexpr std::uint32_t exit_bad_configuration = 1610;
 // failed start must never be reported with exit code 0, which means a normal stop.
 constexpr std::uint32_t exit_start_failed = 1627;
 
+// The exit code of a failed step that left `code`: exit_start_failed where it left none.
+constexpr std::uint32_t failed_start_code(std::uint32_t code) {
+    return code != 0 ? code : exit_start_failed;
+}
+
 // The Java program ended the process with a non-zero status, which the service-specific
 // exit code carries (ERROR_SERVICE_SPECIFIC_ERROR).
 constexpr std::uint32_t exit_java_status = 1066;

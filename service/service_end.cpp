@@ -28,8 +28,7 @@ bool claim_end(std::uint32_t exit_code, std::uint32_t specific) {
 
 // The Java VM exited while it was created: the start failed as a refused creation fails.
 void on_creation_failed() {
-    const std::uint32_t code = platform::last_error();
-    end_service_now(code != 0 ? code : exit_start_failed, 0, report_vm_not_created_quietly);
+    end_service_now(failed_start_code(platform::last_error()), 0, report_vm_not_created_quietly);
 }
 
 // System.exit(0) is a clean end of the service; any other status a failure that carries it.

@@ -15,9 +15,10 @@
 
 namespace {
 
-// The failure step: the service stops with `code`, never with 0, which means a normal stop.
-void end_failed_start(std::uint32_t code) {
-    cleanup_service(code != 0 ? code : exit_start_failed);
+// The failure step: the service stops with the code that the failed step left, never with
+// 0, which means a normal stop.
+void end_failed_start() {
+    cleanup_service(failed_start_code(platform::last_error()));
 }
 
 // Registers the handler and reports the first two steps of the start; false, with the
@@ -41,13 +42,13 @@ void end_start_watch() {
 void service_main(std::uint32_t /*argc*/, char** /*argv*/) {
     note_start_requested();
     if (!begin_start()) {
-        end_failed_start(platform::last_error());
+        end_failed_start();
         return;
     }
     const start_outcome started = start_service_work();
     end_start_watch();
     if (started.state == start_state::failed) {
-        end_failed_start(started.exit_code);
+        cleanup_service(started.exit_code);
         return;
     }
     if (started.state == start_state::failed_with_java_vm) {
@@ -56,7 +57,7 @@ void service_main(std::uint32_t /*argc*/, char** /*argv*/) {
         return;
     }
     if (!report_status(platform::service_running, 0, 0, 0)) {
-        end_failed_start(platform::last_error());
+        end_failed_start();
         return;
     }
     platform::wait_for_event(stop_event);

@@ -18,7 +18,7 @@
 namespace {
 
 start_outcome failed(std::uint32_t exit_code) {
-    return {start_state::failed, exit_code != 0 ? exit_code : exit_start_failed};
+    return {start_state::failed, failed_start_code(exit_code)};
 }
 
 // A log that cannot be opened fails the start: everything the program would write there
