@@ -1,7 +1,9 @@
 #include "javahost/process_settings.h"
 
+#include "platform/current_directory.h"
 #include "platform/environment.h"
 #include "platform/file_status.h"
+#include "settings/load_settings.h"
 #include "settings/variable_expansion.h"
 
 std::string working_directory_path(const std::string& settings_path,
@@ -21,4 +23,18 @@ std::vector<std::string> apply_env(const settings_record& record) {
         values.push_back(value);
     }
     return values;
+}
+
+bool set_up_process(const std::string& settings_path, settings_record& record,
+                    std::vector<std::string>* env_values) {
+    const std::string directory = working_directory_path(settings_path, record);
+    if (!directory.empty() && !platform::change_directory(directory)) {
+        return false;
+    }
+    add_class_path_option(record);
+    std::vector<std::string> values = apply_env(record);
+    if (env_values != nullptr) {
+        *env_values = std::move(values);
+    }
+    return true;
 }

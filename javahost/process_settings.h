@@ -19,3 +19,11 @@ std::string working_directory_path(const std::string& settings_path, const setti
 // variable may build on one set before it, and "${PATH}" extends what the process was
 // given. The values as set, in the same order (empty for a variable removed).
 std::vector<std::string> apply_env(const settings_record& record);
+
+// Sets this process up as the settings say, as the service does right after reading them:
+// enters the working directory, expands the class path there into its option, and sets
+// the env variables (apply_env; their values as set go to `env_values` when given). False,
+// with the last-error code of the failed change, when the working directory cannot be
+// entered: nothing else is done then.
+bool set_up_process(const std::string& settings_path, settings_record& record,
+                    std::vector<std::string>* env_values = nullptr);

@@ -4,7 +4,6 @@
 #include <sstream>
 
 #include "javahost/process_settings.h"
-#include "platform/current_directory.h"
 #include "platform/last_error.h"
 #include "service/exit_codes.h"
 #include "service/host_errors.h"
@@ -27,10 +26,14 @@ void write_settings_error(const std::string& path, const std::string& reason) {
 // Relative paths of the settings (logs, class path items, the JVM library, options the
 // JVM resolves) and of the Java program itself are taken from here on as relative to
 // the working directory.
-bool enter_working_directory(const std::string& settings_path) {
-    const std::string folder = working_directory_path(settings_path, settings);
-    if (folder.empty() || platform::change_directory(folder)) {
-        return true;
+bool set_up_service_process(const std::string& settings_path) {
+    try {
+        if (set_up_process(settings_path, settings)) {
+            return true;
+        }
+    } catch (const std::exception& error) {
+        write_settings_error(settings_path, error.what()); // out of memory
+        return false;
     }
     const std::uint32_t error = platform::last_error();
     write_host_failure("change to working directory \"" + settings.working_directory + "\"", error);
@@ -59,17 +62,7 @@ bool read_service_settings(const std::string& path) {
 } // namespace
 
 bool load_service_settings(const std::string& path) {
-    if (!read_service_settings(path) || !enter_working_directory(path)) {
-        return false;
-    }
-    try {
-        add_class_path_option(settings);
-    } catch (const std::exception& error) {
-        write_settings_error(path, error.what()); // out of memory
-        return false;
-    }
-    apply_env(settings);
-    return true;
+    return read_service_settings(path) && set_up_service_process(path);
 }
 
 void report_missing_settings_path() {

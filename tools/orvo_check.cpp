@@ -8,7 +8,6 @@
 
 #include "javahost/process_settings.h"
 #include "javahost/start_check.h"
-#include "platform/current_directory.h"
 #include "platform/file_status.h"
 #include "platform/last_error.h"
 #include "settings/load_settings.h"
@@ -128,8 +127,8 @@ int main(int argc, char** argv) {
     // This process is set up as the service's would be: the class path is expanded in the
     // working directory, and the Java VM of --jvm is created there with the same
     // environment.
-    const std::string directory = working_directory_path(parsed.path, settings);
-    if (!directory.empty() && !platform::change_directory(directory)) {
+    std::vector<std::string> env_values;
+    if (!set_up_process(parsed.path, settings, &env_values)) {
         const std::string reason = platform::error_text(platform::last_error());
         if (parsed.json) {
             std::cout << with_warnings_json(directory_error_json(settings, reason), warnings);
@@ -138,8 +137,6 @@ int main(int argc, char** argv) {
         }
         return 1;
     }
-    add_class_path_option(settings);
-    const std::vector<std::string> env_values = apply_env(settings);
     if (parsed.jvm) {
         return check_jvm(parsed.json, env_values, warnings) != 0 ? 1 : warned;
     }

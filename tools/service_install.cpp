@@ -7,7 +7,6 @@
 #include "javahost/diagnostic.h"
 #include "javahost/java_vm.h"
 #include "javahost/process_settings.h"
-#include "platform/current_directory.h"
 #include "platform/dynamic_library.h"
 #include "platform/file_access.h"
 #include "platform/file_status.h"
@@ -53,15 +52,12 @@ bool load_checked(const std::string& path, settings_record& record,
     }
     warnings = settings_warnings(path);
     print_warnings(std::cerr, path, warnings);
-    const std::string directory = working_directory_path(path, record);
-    if (!directory.empty() && !platform::change_directory(directory)) {
+    if (!set_up_process(path, record)) {
         print_directory_error(std::cerr, path, record,
                               platform::error_text(platform::last_error()));
         say_not_installed();
         return false;
     }
-    add_class_path_option(record);
-    apply_env(record);
     return true;
 }
 
