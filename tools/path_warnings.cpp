@@ -29,13 +29,6 @@ struct path_base {
     bool set = false;   // a working directory is set, so relative paths are meaningful
 };
 
-std::string resolved(const path_base& base, const std::string& path) {
-    if (base.folder.empty() || platform::is_absolute_path(path)) {
-        return path;
-    }
-    return platform::in_folder(base.folder, path);
-}
-
 // The folder part of `path` with its last separator ("lib/" of "lib/a"); "" when it has none.
 std::string folder_part(const std::string& path) {
     const std::size_t last = path.find_last_of(separators);
@@ -90,11 +83,9 @@ path_base working_directory(const settings_facts& facts, std::vector<settings_wa
     if (report_white_space("the working directory", folder, process->at, warnings)) {
         return base;
     }
-    // A relative working directory is relative to the settings file's own folder.
-    const std::string settings_folder = folder_part(facts.path);
-    base.folder = settings_folder.empty() || platform::is_absolute_path(folder)
-                      ? folder
-                      : platform::in_folder(settings_folder, folder);
+    // A relative working directory is relative to the settings file's own folder, as the
+    // service resolves it.
+    base.folder = platform::resolved_in(platform::folder_of(facts.path), folder);
     if (platform::kind_of_path(base.folder) != platform::path_kind::directory) {
         add_warning(warnings, process->at, "working_directory_missing",
                     "the working directory " + shown(folder) +
@@ -112,7 +103,7 @@ void check_log(const char* name, const std::string& path, const path_base& base,
         return;
     }
     check_relative(what, path, base, at, warnings);
-    const std::string file = resolved(base, path);
+    const std::string file = platform::resolved_in(base.folder, path);
     const std::string folder = containing_folder(file);
     const platform::path_kind kind = platform::kind_of_path(file);
     const std::string fails = ": the service cannot open it, and its start fails";
@@ -240,7 +231,8 @@ void check_class_path(const settings_facts& facts, const path_base& base,
         }
         check_relative("the class path item", item, base, jvm->at, warnings);
         const bool starred = item.back() == '*';
-        const std::string path = resolved(base, starred ? item.substr(0, item.size() - 1) : item);
+        const std::string path =
+            platform::resolved_in(base.folder, starred ? item.substr(0, item.size() - 1) : item);
         if (starred) {
             check_starred_item(item, path, jvm->at, warnings);
         } else {
