@@ -4,30 +4,14 @@
 
 #include <windows.h>
 
+#include "platform/win/wide_text.h"
+
 namespace platform {
 
 namespace {
 
 std::wstring wide(const std::string& text) {
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                            length);
-    }
-    return result;
-}
-
-std::string utf8(const std::wstring& text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                            length, nullptr, nullptr);
-    }
-    return result;
+    return wide_text(text, CP_UTF8);
 }
 
 // The Universal C runtime, which every Java VM since JDK 11 is linked with, keeps its own
@@ -72,7 +56,7 @@ std::string environment_value_utf8(const std::string& name) {
     std::wstring value(size, L'\0');
     const DWORD length = GetEnvironmentVariableW(wide_name.c_str(), value.data(), size);
     value.resize(length < size ? length : 0);
-    return utf8(value);
+    return narrow_text(value.c_str(), CP_UTF8);
 }
 
 void set_environment_value_utf8(const std::string& name, const std::string& value) {

@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "platform/win/system_message.h"
+#include "platform/win/wide_text.h"
 
 namespace platform {
 
@@ -38,10 +39,7 @@ bool equal_names(const std::string& a, const char* b) {
 }
 
 std::wstring upper_case(const std::string& name) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, text.data(), length);
-    text.resize(static_cast<std::size_t>(length - 1));
+    std::wstring text = wide_text(name, CP_ACP);
     LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.c_str(), static_cast<int>(text.size()),
                  text.data(), static_cast<int>(text.size()));
     return text;

@@ -12,32 +12,18 @@
 
 #include "platform/event_log.h"
 #include "platform/win/system_message.h"
+#include "platform/win/wide_text.h"
 
 namespace platform {
 
 namespace {
 
 std::wstring wide(const std::string& text) {
-    if (text.empty()) {
-        return std::wstring();
-    }
-    const int length =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                        length);
-    return result;
+    return wide_text(text, CP_ACP);
 }
 
 std::string narrow(const wchar_t* text) {
-    if (text == nullptr || *text == L'\0') {
-        return std::string();
-    }
-    const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), length, nullptr, nullptr);
-    result.resize(static_cast<std::size_t>(length - 1));
-    return result;
+    return narrow_text(text, CP_ACP);
 }
 
 // "a\0b\0\0", as the manager takes a list of names.
