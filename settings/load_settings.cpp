@@ -12,9 +12,6 @@
 
 namespace {
 
-// The file is never held whole in memory: it streams through one buffer of this size.
-constexpr std::streamsize read_chunk = 4096;
-
 // Holds the parser of one load and feeds a file through it.
 struct parser_holder {
     XML_Parser parser;
@@ -23,6 +20,20 @@ struct parser_holder {
 };
 
 void parser_holder::parse_file(const std::string& path) const {
+    if (!stream_file(parser, path)) {
+        const XML_Error code = XML_GetErrorCode(parser);
+        const auto byte_index = static_cast<std::int32_t>(XML_GetCurrentByteIndex(parser));
+        const auto line = static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser));
+        const auto column = static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser));
+        throw MXML::SyntaxException(code, byte_index, line, column);
+    }
+}
+
+} // namespace
+
+bool stream_file(XML_Parser parser, const std::string& path) {
+    // The file is never held whole in memory: it streams through one buffer of this size.
+    constexpr std::streamsize read_chunk = 4096;
     // A file that cannot be opened only leaves the stream failed: the parser is then
     // given no data and reports "no element found", as for an empty file. A named pipe
     // would hold the start until something writes to it; it counts as unreadable.
@@ -36,18 +47,11 @@ void parser_holder::parse_file(const std::string& path) const {
         const std::streamsize count = file.gcount();
         const int is_final = count < read_chunk ? XML_TRUE : XML_FALSE;
         if (XML_Parse(parser, buffer, static_cast<int>(count), is_final) == XML_STATUS_ERROR) {
-            const XML_Error code = XML_GetErrorCode(parser);
-            const auto byte_index = static_cast<std::int32_t>(XML_GetCurrentByteIndex(parser));
-            const auto line = static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser));
-            const auto column = static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser));
-            file.close();
-            throw MXML::SyntaxException(code, byte_index, line, column);
+            return false;
         }
     }
-    file.close();
+    return true;
 }
-
-} // namespace
 
 void load_settings(const std::string& path, settings_record& record) {
     read_settings(path, record);

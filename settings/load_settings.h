@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include <expat.h>
+
 #include "settings/settings.h"
 
 // Streams the file at `path` through the XML parser into `record`, then appends the
@@ -18,3 +20,10 @@ void load_settings(const std::string& path, settings_record& record);
 // streamed into the record, raising as load_settings does; then the class-path option.
 void read_settings(const std::string& path, settings_record& record);
 void add_class_path_option(settings_record& record);
+
+// Streams the file at `path` through `parser` as load_settings does: read in text mode in
+// chunks of 4096 bytes, the last one final. A file that cannot be opened, or a named pipe
+// (which would be waited on), gives the parser no data. False at the first parse error or
+// where a callback stopped the parser, which then holds the error; the file is closed
+// either way.
+bool stream_file(XML_Parser parser, const std::string& path);

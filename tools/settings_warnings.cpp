@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <new>
@@ -14,7 +13,7 @@
 
 #include <expat.h>
 
-#include "platform/file_status.h"
+#include "settings/load_settings.h"
 #include "tools/settings_facts.h"
 #include "tools/settings_vocabulary.h"
 
@@ -257,25 +256,6 @@ struct parser_deleter {
     void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
 };
 
-// Feeds the file through the parser as the reader does (text mode, 4096-byte chunks). True
-// when the whole document was read; false at a syntax error or where the pass stopped.
-bool parse_file(XML_Parser parser, const std::string& path) {
-    std::ifstream file;
-    if (!platform::opening_waits(path)) {
-        file.open(path.c_str());
-    }
-    constexpr std::streamsize chunk = 4096;
-    char buffer[chunk];
-    while (!file.eof()) {
-        file.read(buffer, chunk);
-        const std::streamsize count = file.gcount();
-        if (XML_Parse(parser, buffer, static_cast<int>(count), count < chunk) == XML_STATUS_ERROR) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::vector<settings_warning> find_warnings(const std::string& path, text_position stop,
                                             bool whole_document) {
     const std::unique_ptr<XML_ParserStruct, parser_deleter> parser(XML_ParserCreate(nullptr));
@@ -297,7 +277,8 @@ std::vector<settings_warning> find_warnings(const std::string& path, text_positi
         parser.get(), [](void* user_data, const XML_Char* data, int length) {
             guarded(user_data, [&](settings_pass& p) { p.text(data, length); });
         });
-    const bool complete = parse_file(parser.get(), path);
+    // The file as the reader reads it: true when the whole document was read.
+    const bool complete = stream_file(parser.get(), path);
     if (pass.failure) {
         std::rethrow_exception(pass.failure);
     }
