@@ -197,6 +197,29 @@ TEST_F(service_end, a_service_manager_that_stops_reading_cannot_hold_the_service
                              "Resource temporarily unavailable.\r\n");
 }
 
+// Signals interrupt a report that waits for room; the report's time limit must run on
+// across them, not begin again with each one.
+TEST_F(service_end, signals_while_a_report_waits_for_room_do_not_extend_its_time_limit) {
+    auto service = start(default_settings());
+    expect_running();
+    listener.stall();
+    const std::string said = "error: couldn't send a status report to the service manager: "
+                             "Resource temporarily unavailable.\r\n";
+    // A request a tenth of a second, the first of them answered by the report that waits,
+    // until the failure is said; a limit that began again with each signal would never
+    // run out while they come.
+    pollfd ended{service->pidfd(), POLLIN, 0};
+    bool failed = false;
+    for (int i = 0; i < 600 && !failed && poll(&ended, 1, 0) == 0; ++i) {
+        service->signal(SIGHUP);
+        poll(&ended, 1, 100);
+        failed = console_err() == said;
+    }
+    EXPECT_TRUE(failed) << "the report never failed while signals came: " << console_err();
+    EXPECT_EQ(service->wait(), EAGAIN);
+    EXPECT_EQ(console_err(), said);
+}
+
 // The stop method ends the VM while the service manager reads nothing, so that the stopped
 // report waits for room past the stop's deadline: both ends are under way, and only one
 // may be told. Which one wins depends on the machine's pace; the log and the exit status
