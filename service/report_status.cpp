@@ -33,11 +33,16 @@ platform::service_status make_status(std::uint32_t new_state, std::uint32_t exit
 // The error of the first report that could not be sent; 0 while every report went.
 std::atomic<std::uint32_t> first_failed_report{0};
 
+std::atomic<bool> running_sent{false};
+
 // Sends `status`; false, with the last-error code of the failed send, when it cannot be
 // sent. The first failure is said where the operator looks: the service manager has not
 // heard it, and will not hear the service's end either.
 bool send(const platform::service_status& status) {
     if (platform::set_service_status(status_handle, status)) {
+        if (status.current_state == platform::service_running) {
+            running_sent.store(true);
+        }
         return true;
     }
     const std::uint32_t error = platform::last_error();
@@ -83,6 +88,10 @@ bool report_current_state_noting(const char* note) {
     platform::service_status status = make_status(0, 0, 0, 0);
     status.note = note;
     return send_or_stop(status);
+}
+
+bool running_reported() {
+    return running_sent.load();
 }
 
 std::uint32_t failed_report_error() {

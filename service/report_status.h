@@ -25,6 +25,9 @@ void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::ui
 // words for people where the service manager shows them (the Linux STATUS= text).
 bool report_current_state_noting(const char* note);
 
+// Whether running has been reported: the service has started.
+bool running_reported();
+
 // The error of the first report that could not be sent, or 0 when every report went: the
 // exit code of a service that was stopped because the service manager could not be told.
 std::uint32_t failed_report_error();

@@ -31,13 +31,18 @@ void on_creation_failed() {
     end_service_now(failed_start_code(platform::last_error()), 0, report_vm_not_created_quietly);
 }
 
-// System.exit(0) is a clean end of the service; any other status a failure that carries it.
+// Any status but 0 is a failure that carries it. System.exit(0) is a clean end of a service
+// that has run; before running was reported (in the start method, or in the stop method
+// after a start that failed) the service never ran, and that is a failed start.
 void on_java_exit(std::int32_t status) {
-    const auto say = [status] { report_vm_exited(status); };
-    if (status == 0) {
-        end_service_now(0, 0, say);
+    if (status != 0) {
+        end_service_now(exit_java_status, static_cast<std::uint32_t>(status),
+                        [status] { report_vm_exited(status); });
     }
-    end_service_now(exit_java_status, static_cast<std::uint32_t>(status), say);
+    if (!running_reported()) {
+        end_service_now(exit_ended_before_running, 0, report_vm_exited_before_running);
+    }
+    end_service_now(0, 0, [] { report_vm_exited(0); });
 }
 
 // A crash ends the process without a stopped report, so that the service manager sees a
