@@ -18,6 +18,7 @@ std::uint32_t final_exit_code = 0;
 std::uint32_t final_specific = 0;
 
 bool claim_end(std::uint32_t exit_code, std::uint32_t specific) {
+    note_end_begun();
     if (end_claimed.exchange(true)) {
         return false;
     }
