@@ -451,16 +451,40 @@ TEST_F(StandinHost, MissingClassWritesTheClassLineOnStartAndStop) {
     EXPECT_EQ(run_service(), "error: class \"app.Server\" not found.\r\n"
                              "error: class \"app.Server\" not found.\r\n");
     EXPECT_EQ(started, start_result::no_class);
-    const lines expected = {
-        "AttachCurrentThread arguments=null (already attached)",
+    // The exception is looked at, then left pending as the VM left it.
+    const lines looked_at = {
         "FindClass app.Server -> missing",
+        "ExceptionOccurred -> java/lang/NoClassDefFoundError",
+        "ExceptionClear",
+        "FindClass java/lang/NoClassDefFoundError",
+        "IsInstanceOf java/lang/NoClassDefFoundError java/lang/NoClassDefFoundError -> true",
+        "Throw java/lang/NoClassDefFoundError",
         "DetachCurrentThread pending=java/lang/NoClassDefFoundError",
-        "AttachCurrentThread arguments=null",
-        "FindClass app.Server -> missing",
-        "DetachCurrentThread pending=java/lang/NoClassDefFoundError",
-        "DestroyJavaVM other_threads_attached=0",
     };
+    lines expected = {"AttachCurrentThread arguments=null (already attached)"};
+    expected.insert(expected.end(), looked_at.begin(), looked_at.end());
+    expected.push_back("AttachCurrentThread arguments=null");
+    expected.insert(expected.end(), looked_at.begin(), looked_at.end());
+    expected.push_back("DestroyJavaVM other_threads_attached=0");
     EXPECT_EQ(calls_between("AttachCurrentThread", ""), expected);
+}
+
+// A class whose loading throws (its static initialiser) was found: its code failed, the
+// program's own failure. The VM describes what was thrown, and the line names its class
+// in UTF-8, beyond the basic plane too, never in the VM's modified UTF-8.
+TEST_F(StandinHost, AClassWhoseLoadingThrowsIsNoMissingClass) {
+    declare_class();
+    declare_method("start", "()V");
+    declare_method("stop", "()V");
+    config.options.push_back("-Dstandin.throws=app/Server.<clinit>=app/Инфо$Ошибка𐐀");
+    const std::string line = "error: loading class \"app/Server\" threw app.Инфо$Ошибка𐐀.\r\n";
+    EXPECT_EQ(run_service(), line + line);
+    EXPECT_EQ(started, start_result::class_threw);
+    const lines start = calls_between("FindClass app/Server", "AttachCurrentThread");
+    ASSERT_GE(start.size(), 2u);
+    EXPECT_EQ(start.front(), "FindClass app/Server -> threw app/Инфо$Ошибка𐐀");
+    EXPECT_EQ(start[start.size() - 2], "ExceptionDescribe app/Инфо$Ошибка𐐀");
+    EXPECT_EQ(start.back(), "DetachCurrentThread");
 }
 
 // The VM describes what each method threw. For the start method, the host looks the
@@ -486,8 +510,8 @@ TEST_F(StandinHost, ThrowingMethodsAreDescribedByTheVmAndAThrowingStartIsSaid) {
         "GetMethodID java/lang/Class getName ()Ljava/lang/String;",
         "CallObjectMethod java/net/BindException.getName",
         "ExceptionCheck -> false",
-        "GetStringUTFChars -> java.net.BindException",
-        "ReleaseStringUTFChars",
+        "GetStringRegion -> \"006a 0061 0076 0061 002e 006e 0065 0074 002e 0042 0069 006e 0064 "
+        "0045 0078 0063 0065 0070 0074 0069 006f 006e\"",
         "ExceptionClear",
         "Throw java/net/BindException",
         "ExceptionDescribe java/net/BindException",

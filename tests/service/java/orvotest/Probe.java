@@ -21,7 +21,9 @@ import java.util.List;
 // "write-until-stop:N" starts N threads that write numbered lines to both streams
 // ("out T I", "err T I") until the stop method ends them. "throw-in-start" makes the start
 // method throw an IllegalStateException once the rest of it is done,
-// "throw-unprintable-in-start" an exception whose toString() throws. "say-property:NAME"
+// "throw-unprintable-in-start" an exception whose toString() throws,
+// "throw-unicode-in-start" one whose class's name goes beyond the basic plane
+// (Probe$Инфо$Ошибка𐐀, written with escapes so that the source stays ASCII). "say-property:NAME"
 // and "say-env:NAME" make it write "property NAME=VALUE" or "env NAME=VALUE" (null when
 // unset) to standard output, and "say-file:PATH" the first line of that file (read as
 // the program's own relative paths are). "say-err:TEXT" writes TEXT to standard error
@@ -32,6 +34,11 @@ public final class Probe {
     private static volatile boolean writing = true;
 
     private Probe() {}
+
+    private static final class \u0418\u043d\u0444\u043e {
+        private static final class \u041e\u0448\u0438\u0431\u043a\u0430\uD801\uDC00
+                extends RuntimeException {}
+    }
 
     // An exception that cannot be described: the Java VM's description stops mid-line.
     private static final class Unprintable extends RuntimeException {
@@ -61,6 +68,9 @@ public final class Probe {
             }
             if (parameter.equals("throw-unprintable-in-start")) {
                 throw new Unprintable();
+            }
+            if (parameter.equals("throw-unicode-in-start")) {
+                throw new \u0418\u043d\u0444\u043e.\u041e\u0448\u0438\u0431\u043a\u0430\uD801\uDC00();
             }
         }
         System.out.println("started");
