@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "javahost/process_settings.h"
+#include "platform/control_signals.h"
 #include "platform/last_error.h"
 #include "service/exit_codes.h"
 #include "service/host_errors.h"
@@ -62,7 +63,13 @@ bool read_service_settings(const std::string& path) {
 } // namespace
 
 bool load_service_settings(const std::string& path) {
-    return read_service_settings(path) && set_up_service_process(path);
+    if (!read_service_settings(path) || !set_up_service_process(path)) {
+        return false;
+    }
+    // The settings' environment may choose the Java VM's suspend-resume signal
+    // (_JAVA_SR_SIGNUM), which the VM reads when it is created, after this.
+    platform::keep_vm_signals_away();
+    return true;
 }
 
 void report_missing_settings_path() {

@@ -1,5 +1,9 @@
 #include "settings/variable_expansion.h"
 
+bool is_variable_name(const std::string& name) {
+    return !name.empty() && name.find('=') == std::string::npos;
+}
+
 std::string expand_variables(const std::string& value,
                              const std::function<std::string(const std::string&)>& lookup) {
     std::string expanded;
@@ -17,7 +21,8 @@ std::string expand_variables(const std::string& value,
         if (next == '$') {
             expanded += '$';
             at = dollar + 2;
-        } else if (close != std::string::npos && close > dollar + 2) {
+        } else if (close != std::string::npos &&
+                   is_variable_name(value.substr(dollar + 2, close - dollar - 2))) {
             expanded += lookup(value.substr(dollar + 2, close - dollar - 2));
             at = close + 1;
         } else {

@@ -232,6 +232,8 @@ TEST(ExpandVariables, ReferencesAreReplacedAndEverythingElseKept) {
         {"$A", "$A"},
         {"${}", "${}"},
         {"${A", "${A"},
+        {"${A=x}", "${A=x}"}, // no name: getenv("A=x") would read A's value after "x="
+        {"${=}${A}", "${=}alpha"},
         {"a$", "a$"},
         {"${A}b$$c${", "alphab$c${"},
     };

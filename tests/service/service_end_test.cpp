@@ -152,22 +152,49 @@ TEST_F(service_end, a_crash_of_the_vm_says_so_and_reports_nothing_more) {
     EXPECT_TRUE(fs::exists(folder / "hs_err.log"));
 }
 
+// The VM's suspend-resume signal is SIGUSR2, or the one _JAVA_SR_SIGNUM chooses, in orvo's
+// own environment or in the settings' (which the VM reads when it is created).
+struct vm_signal {
+    const char* name;
+    int number;
+    const char* in_settings;    // _JAVA_SR_SIGNUM of an env element, or null
+    const char* in_environment; // _JAVA_SR_SIGNUM of orvo's own environment, or null
+};
+
+const vm_signal vm_signals[] = {
+    {"SIGUSR2", SIGUSR2, nullptr, nullptr},
+    {"40, chosen by the settings", 40, "40", nullptr},
+    {"40, chosen by orvo's environment", 40, nullptr, "40"},
+};
+
 TEST_F(service_end, signals_that_the_vm_keeps_for_its_own_threads_do_not_crash_it) {
-    auto service = start(default_settings());
-    expect_running();
-    service->signal(SIGUSR2); // the VM's suspend-resume signal
-    service->signal(SIGUSR2);
-    service->signal(SIGQUIT); // a thread dump, to the stdout log
-    service->signal(SIGHUP);
-    const std::optional<report> answer = listener.next(service.get());
-    ASSERT_TRUE(answer);
-    expect_report(*answer, 4, 7, 0, 0, 0);
-    // The VM's own thread writes the dump when it gets to it: a stop before that would
-    // destroy the VM first.
-    EXPECT_TRUE(wait_for_writes(folder.path().string(), [this] {
-        return read_file(stdout_log()).find("Full thread dump") != std::string::npos;
-    }));
-    expect_stop_on(*service, SIGTERM);
+    for (const vm_signal& vm : vm_signals) {
+        SCOPED_TRACE(vm.name);
+        service_settings settings = default_settings();
+        if (vm.in_settings != nullptr) {
+            settings.env = {{"_JAVA_SR_SIGNUM", vm.in_settings}};
+        }
+        if (vm.in_environment != nullptr) {
+            setenv("_JAVA_SR_SIGNUM", vm.in_environment, 1);
+        }
+        write_file(stdout_log(), "");
+        auto service = start(settings);
+        unsetenv("_JAVA_SR_SIGNUM");
+        expect_running();
+        service->signal(vm.number); // the VM's suspend-resume signal, from another process
+        service->signal(vm.number);
+        service->signal(SIGQUIT); // a thread dump, to the stdout log
+        service->signal(SIGHUP);
+        const std::optional<report> answer = listener.next(service.get());
+        ASSERT_TRUE(answer);
+        expect_report(*answer, 4, 7, 0, 0, 0);
+        // The VM's own thread writes the dump when it gets to it: a stop before that would
+        // destroy the VM first.
+        EXPECT_TRUE(wait_for_writes(folder.path().string(), [this] {
+            return read_file(stdout_log()).find("Full thread dump") != std::string::npos;
+        }));
+        expect_stop_on(*service, SIGTERM);
+    }
 }
 
 TEST_F(service_end, a_service_manager_that_stops_reading_cannot_hold_the_service) {
