@@ -16,13 +16,14 @@ void report_no_library();                                   // couldn't load jvm
 void report_no_entry_point();                               // couldn't get function pointer.
 void report_vm_not_created();                               // couldn't create JavaVM.
 void report_class_not_found(const std::string& class_name); // class "..." not found.
-// loading class "CLASS" threw EXCEPTION_CLASS.
-void report_class_threw(const std::string& class_name, const std::string& exception_class);
 void report_method_not_found(const std::string& method);    // method "..." not found.
 void report_not_attached();                                 // couldn't attach to JavaVM.
 void report_no_parameters(const std::string& method);       // parameters of "..." not made
 void report_vm_exited(int status);                          // the Java VM exited with status N.
-void report_vm_exited_before_running(); // ... exited with status 0 before the service was running.
+// the Java VM exited with status 0 before the service was running.
+void report_vm_exited_before_running();
+// loading class "CLASS" threw EXCEPTION_CLASS.
+void report_class_threw(const std::string& class_name, const std::string& exception_class);
 // the start method "NAME" of "CLASS" threw EXCEPTION_CLASS.
 void report_start_threw(const std::string& method, const std::string& class_name,
                         const std::string& exception_class);

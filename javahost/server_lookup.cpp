@@ -21,7 +21,8 @@ jmethodID look_up_start_variant(JNIEnv* env, jclass server, const std::string& n
 // Whether `thrown`, which FindClass left, says that the class is not there, rather than
 // that its code failed while it was loaded. Call it with no exception pending.
 bool says_not_found(JNIEnv* env, jthrowable thrown) {
-    for (const char* kind : {"java/lang/NoClassDefFoundError", "java/lang/ClassNotFoundException"}) {
+    for (const char* kind :
+         {"java/lang/NoClassDefFoundError", "java/lang/ClassNotFoundException"}) {
         const jclass type = env->FindClass(kind);
         if (type != nullptr && env->IsInstanceOf(thrown, type)) {
             return true;

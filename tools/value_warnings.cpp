@@ -178,7 +178,7 @@ void check_start_variable(const element_occurrence& env, std::vector<settings_wa
     const std::string& name = env.attribute("name");
     for (const start_variable& variable : start_variables) {
         const bool matches = ends_with(variable.name, "_") ? starts_with(name, variable.name)
-                                                          : name == variable.name;
+                                                           : name == variable.name;
         if (matches) {
             add_warning(warnings, env.at, "env_read_at_start",
                         shown(name) + " is read by " + variable.reader +

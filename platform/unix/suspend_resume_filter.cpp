@@ -49,7 +49,6 @@ std::atomic<int> chosen_signal{0};
 
 } // namespace
 
-
 int suspend_resume_signal() {
     const int number = chosen_signal.load();
     return number != 0 ? number : read_suspend_resume_signal();
@@ -60,7 +59,6 @@ int read_suspend_resume_signal() {
     chosen_signal.store(number);
     return number;
 }
-
 
 bool sigaction_through_filter(int signal, const struct sigaction* action,
                               struct sigaction* previous, sigaction_function next, int& result) {

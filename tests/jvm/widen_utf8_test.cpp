@@ -97,8 +97,8 @@ TEST(Utf8OfUtf16, GivesUtf8NotModifiedUtf8) {
         {"\xF0\x90\x90\x80", u"\U00010400"},
         {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
         {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
-        {"\xEF\xBF\xBD", u"\xD801"},                       // a high surrogate at the end
-        {"\xEF\xBF\xBDx", u"\xDC00x"},                     // a low one alone
+        {"\xEF\xBF\xBD", u"\xD801"},                           // a high surrogate at the end
+        {"\xEF\xBF\xBDx", u"\xDC00x"},                         // a low one alone
         {"\xEF\xBF\xBD\xF0\x90\x90\x80", u"\xD801\U00010400"}, // two highs, then a low
     };
     for (const conversion& c : cases) {

@@ -24,9 +24,9 @@ struct java_end {
     bool release_once_running;           // release the gate after running
     std::vector<long> states;            // every report, in order
     long exit_code;
-    long specific;  // the service-specific exit code; 0: the report carries none
-    int status;     // the process's exit status
-    bool hooks_ran; // the Java shutdown hooks ran before the end
+    long specific;   // the service-specific exit code; 0: the report carries none
+    int status;      // the process's exit status
+    bool hooks_ran;  // the Java shutdown hooks ran before the end
     const char* log; // the stderr log after the start method's own first line
 };
 

@@ -192,9 +192,9 @@ const std::vector<std::string> ran = {"start ", "started", "stop ", "stopped", "
 const std::vector<std::string> ran_to_gate = {"start stop-waits-for:{gate}", "started",
                                               "stop stop-waits-for:{gate}", "stopped",
                                               "shutdown hook"};
-const std::vector<std::string> threw_to_gate = {
-    "start throw-in-start,stop-waits-for:{gate}", "stop throw-in-start,stop-waits-for:{gate}",
-    "stopped", "shutdown hook"};
+const std::vector<std::string> threw_to_gate = {"start throw-in-start,stop-waits-for:{gate}",
+                                                "stop throw-in-start,stop-waits-for:{gate}",
+                                                "stopped", "shutdown hook"};
 
 // clang-format off
 const lost_manager lost_managers[] = {
@@ -246,8 +246,8 @@ TEST_F(service_lifecycle, a_report_that_cannot_be_sent_ends_the_service_unless_a
         }
         if (!lost.parameters.empty()) {
             if (lost.said_before_gate) {
-                EXPECT_TRUE(wait_for_writes(folder.path().string(),
-                                            [&] { return console_err() == said; }));
+                EXPECT_TRUE(
+                    wait_for_writes(folder.path().string(), [&] { return console_err() == said; }));
             }
             release(gate);
         }

@@ -107,7 +107,9 @@ jclass JNICALL find_class(JNIEnv*, const char* name) {
     const bool exists = class_exists(vm, name);
     const std::string failure = exists ? load_failure(vm, name) : std::string();
     record(std::string("FindClass ") + name +
-           (!exists ? " -> missing" : failure.empty() ? "" : " -> threw " + failure));
+           (!exists           ? " -> missing"
+            : failure.empty() ? ""
+                              : " -> threw " + failure));
     if (!exists || !failure.empty()) {
         vm.pending = exists ? failure : "java/lang/NoClassDefFoundError";
         return nullptr;
@@ -317,8 +319,8 @@ jboolean JNICALL is_instance_of(JNIEnv*, jobject instance, jclass type) {
     std::lock_guard<std::mutex> hold(state_lock());
     check_attached(state(), "IsInstanceOf");
     const bool is = as_object(instance)->class_name == as_object(type)->class_name;
-    record("IsInstanceOf " + as_object(instance)->class_name + " " +
-           as_object(type)->class_name + (is ? " -> true" : " -> false"));
+    record("IsInstanceOf " + as_object(instance)->class_name + " " + as_object(type)->class_name +
+           (is ? " -> true" : " -> false"));
     return is ? JNI_TRUE : JNI_FALSE;
 }
 
