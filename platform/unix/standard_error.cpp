@@ -60,9 +60,10 @@ bool ends_mid_line(int descriptor) {
         return false;
     }
     char last = '\n';
-    const bool read = pread(reader, &last, 1, status.st_size - 1) == 1;
+    const bool found =
+        lseek(reader, status.st_size - 1, SEEK_SET) >= 0 && read(reader, &last, 1) == 1;
     close(reader);
-    return read && last != '\n';
+    return found && last != '\n';
 }
 
 // The line, after a line end when the file ends mid-line: in one write where it fits the
