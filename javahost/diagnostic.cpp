@@ -64,10 +64,6 @@ void report_vm_exited(int status) {
     write_diagnostic(line);
 }
 
-void report_vm_exited_before_running() {
-    write_message("the Java VM exited with status 0 before the service was running.");
-}
-
 void report_start_threw(const std::string& method, const std::string& class_name,
                         const std::string& exception_class) {
     std::ostringstream line;

@@ -9,6 +9,7 @@
 #include "platform/last_error.h"
 #include "platform/process_exit.h"
 #include "service/exit_codes.h"
+#include "service/log_lines.h"
 #include "service/report_status.h"
 
 namespace {
