@@ -38,6 +38,7 @@ std::atomic<std::uint32_t> first_failed_report{0};
 std::atomic<bool> end_begun{false};
 std::atomic<std::uint32_t> ending_report_error{0};
 
+// Whether running has been reported: the service has run from then on.
 std::atomic<bool> running_sent{false};
 
 // Sends `status`; false, with the last-error code of the failed send, when it cannot be
