@@ -85,11 +85,21 @@ struct open_element {
     const element_rule* taken; // its rule when the reader takes it, else nullptr
     reader_state in;           // the reader's state at its start tag
     xml_position at;
-    element_occurrence* taken_as = nullptr; // where the facts keep it, for its attributes
+    // Where the facts keep it, for its attributes: a place of its own, or, for an entry that
+    // adds up, its index in that list, which an element inside it (an "env" in an "env")
+    // may grow and move.
+    element_occurrence* taken_as = nullptr;
+    std::vector<element_occurrence>* entries = nullptr;
+    std::size_t entry_index = 0;
+
     bool effects = false;               // something inside it was taken, collected or ended a state
     bool text_reported = false;         // its ignored text has been warned about
     std::vector<settings_warning> held; // warnings inside it, kept until its end says whether
                                         // they stand
+
+    element_occurrence& occurrence() const {
+        return entries != nullptr ? (*entries)[entry_index] : *taken_as;
+    }
 };
 
 } // namespace
@@ -136,6 +146,7 @@ void settings_checker::pass::start(const std::string& name, const element_rule* 
         facts.root = position(at);
     }
     element_occurrence* kept = &scratch;
+    std::vector<element_occurrence>* entries = nullptr;
     if (taken != nullptr) {
         mark_effects();
         // An element that opens no state of its own ("env") takes the one inside it too.
@@ -151,19 +162,27 @@ void settings_checker::pass::start(const std::string& name, const element_rule* 
             entry = std::move(scratch);
             kept = &entry;
         } else if (adds_up(*taken)) {
-            facts.entries[taken->name].push_back(std::move(scratch));
-            kept = &facts.entries[taken->name].back();
+            entries = &facts.entries[taken->name];
+            entries->push_back(std::move(scratch));
         } else if (taken->read_in != state_root) {
             ++facts.counts[taken->name];
             kept = &(facts.last[taken->name] = std::move(scratch));
         }
     }
-    open.push_back({name, taken, in, at, kept, false, false, {}});
+    open_element opened;
+    opened.name = name;
+    opened.taken = taken;
+    opened.in = in;
+    opened.at = at;
+    opened.taken_as = kept;
+    opened.entries = entries;
+    opened.entry_index = entries != nullptr ? entries->size() - 1 : 0;
+    open.push_back(std::move(opened));
 }
 
 void settings_checker::pass::attribute(const element_rule& element, const std::string& name,
                                        const std::string& value, const attribute_rule* taken) {
-    open.back().taken_as->attributes.emplace_back(name, value);
+    open.back().occurrence().attributes.emplace_back(name, value);
     if (taken != nullptr || is_xml_attribute(name)) {
         return;
     }
@@ -273,7 +292,7 @@ void settings_checker::pass::end(const std::string&, const element_rule* closed,
     if (element.taken == nullptr) {
         end_passed_over(element, closed, at);
     } else if (element.taken->begin != nullptr) {
-        check_entry(element.taken->name, *element.taken_as, here());
+        check_entry(element.taken->name, element.occurrence(), here());
     }
     if (closed != nullptr && closed->take_text != nullptr) {
         check_entry(closed->name, entry, here());
