@@ -136,7 +136,7 @@ TEST_F(SettingsWarnings, EachTrapAtItsElement) {
 
         {"log folder missing, log a folder", "  <log stdout='@/nologs/out.log' stderr='@/logs'/>\nJVM\nSERVER", {{2, 2, "log_folder_missing"}, {2, 2, "log_not_writable"}}},
 
-        {"env values taken as written", "LOG\nJVM\nSERVER\n  <process>\n    <env name='A' value='$$HOME;${PATH};$5'/>\n    <env name='B' value='$HOME/x'/>\n    <env name=' C' value='%PATH%;${D'/>\n  </process>", {{7, 4, "env_not_expanded"}, {8, 4, "white_space"}, {8, 4, "env_not_expanded"}}, "write \"${HOME}\""},
+        {"env values taken as written", "LOG\nJVM\nSERVER\n  <process>\n    <env name='A' value='$$HOME;${PATH};$5'/>\n    <env name='B' value='$HOME/x'/>\n    <env name=' C' value='%PATH%;${D'/>\n    <env name='E' value='${A=x}'/>\n  </process>", {{7, 4, "env_not_expanded"}, {8, 4, "white_space"}, {8, 4, "env_not_expanded"}, {9, 4, "env_not_expanded"}}, "write \"${HOME}\""},
 
         {"no time limits: missing, and empty", "LOG\nJVM\n  <server class='a/B' start_method='start' stop_method='stop' stop_timeout=''/>", {}, "", {{1, 0, "no_time_limit"}, {4, 2, "no_time_limit"}}},
     };
