@@ -53,16 +53,15 @@ std::uint32_t report_failure(const std::string& path, const settings_failure& fa
 
 } // namespace
 
-bool load_service_settings(const std::string& path) {
+std::uint32_t load_service_settings(const std::string& path) {
     const process_load load = load_process_settings(path, settings);
     if (load.failure) {
-        platform::set_last_error(report_failure(path, *load.failure));
-        return false;
+        return report_failure(path, *load.failure);
     }
     // The settings' environment may choose the Java VM's suspend-resume signal
     // (_JAVA_SR_SIGNUM), which the VM reads when it is created, after this.
     platform::keep_vm_signals_away();
-    return true;
+    return 0;
 }
 
 void report_missing_settings_path() {
