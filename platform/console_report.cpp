@@ -1,0 +1,52 @@
+#include "platform/console_report.h"
+
+#include <sstream>
+
+namespace platform {
+
+namespace {
+
+const char* state_words(std::uint32_t state) {
+    switch (state) {
+    case service_start_pending:
+        return "start pending";
+    case service_running:
+        return "running";
+    case service_stop_pending:
+        return "stop pending";
+    case service_stopped:
+        return "stopped";
+    default:
+        return "in state";
+    }
+}
+
+} // namespace
+
+std::string console_report_line(const service_status& status) {
+    std::ostringstream line;
+    line << "orvo: " << state_words(status.current_state);
+    const std::uint32_t state = status.current_state;
+    if (state == service_start_pending || state == service_stop_pending) {
+        line << " (check-point " << status.check_point;
+        if (status.wait_hint_is_time_left) {
+            line << ", " << status.wait_hint << " ms left";
+        }
+        line << ")";
+    } else if (state == service_stopped) {
+        line << " (exit code " << status.win32_exit_code;
+        if (status.service_specific_exit_code != 0) {
+            line << ", the Java program's status " << status.service_specific_exit_code;
+        }
+        line << ")";
+    } else if (state != service_running) {
+        line << " " << state;
+    }
+    if (status.note != nullptr) {
+        line << ", " << status.note;
+    }
+    line << "\r\n";
+    return line.str();
+}
+
+} // namespace platform
