@@ -23,7 +23,8 @@ mkdir -p "$1"
 work=$(cd "$1" && pwd)
 linux_build=$(cd "$2" && pwd)
 base=localhost/orvo-debian-base:bookworm
-image=localhost/orvo-hello:test
+# One image per work folder, so that runs from other trees on the machine keep theirs.
+image=localhost/orvo-hello:$(printf '%s' "$work" | md5sum | cut -c1-12)
 mirror=${ORVO_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 name=orvo-container-test-$$
 
@@ -62,17 +63,19 @@ cp "$root/packaging/container/Containerfile" "$root/packaging/container/containe
 if ! podman_ image exists "$base"; then
     step "The base image, from a Debian 12 tree (debootstrap --variant=minbase)"
     tree=$work/debian-tree
-    as_root rm -rf "$tree"
+    as_root rm -rf --one-file-system "$tree"
     as_root debootstrap --variant=minbase bookworm "$tree" "$mirror" >"$work/debootstrap.log" 2>&1 ||
         { tail -n 30 "$work/debootstrap.log"; exit 1; }
     as_root rm -rf "$tree"/var/cache/apt/archives/*.deb "$tree"/var/lib/apt/lists/*
-    as_root tar -C "$tree" -c . | podman_ import - "$base" >/dev/null
-    as_root rm -rf "$tree"
+    as_root tar -C "$tree" -c . | podman_ import - "$base" >/dev/null 2>&1
+    as_root rm -rf --one-file-system "$tree"
 fi
 
 step "The image"
 podman_ build --layers "${run_options[@]}" -t "$image" -f "$work/context/Containerfile" \
     "$work/context" >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log"; exit 1; }
+# The images that earlier runs left without a tag; the cached layers below them stay.
+podman_ image prune -f --filter label=org.orvo.example=hello-server >/dev/null
 
 # Polls the container's output until it holds the text; false once the container ended
 # without it, or after the guard time (a hang).

@@ -25,7 +25,7 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/console_report.h"
+#include "platform/console_run.h"
 #include "platform/last_error.h"
 #include "platform/service_control.h"
 #include "platform/standard_error.h"
@@ -77,32 +77,30 @@ bool main_returned() {
     return dispatcher.main_returned;
 }
 
-// In a console, a stop request is taken once; one that comes while it is held or while
-// a stop is under way (whatever began it) is the operator insisting.
-bool insists(std::uint32_t control) {
+// In a console, a stop request is taken once; false when it was not taken (the operator
+// insisted, and the process is ending; or it came too late).
+bool take_console_stop(std::uint32_t state) {
     static bool stop_taken = false;
-    if (!dispatcher.console || control != service_control_stop) {
-        return false;
-    }
-    const bool again = stop_taken || reported_state() == service_stop_pending;
+    const stop_request_fate fate = fate_of_stop_request(state, stop_taken);
     stop_taken = true;
-    return again;
+    if (fate == stop_request_fate::insist) {
+        dispatcher.insist();
+    }
+    if (fate == stop_request_fate::take && state == service_start_pending) {
+        write_initial_standard_error(stop_held_line,
+                                     std::char_traits<char>::length(stop_held_line));
+    }
+    return fate == stop_request_fate::take;
 }
 
 // Requests wait while start is pending and are dropped once stop is pending.
 void take_request(std::deque<std::uint32_t>& held, std::uint32_t control) {
-    if (insists(control)) {
-        dispatcher.insist();
+    const std::uint32_t state = reported_state();
+    if (dispatcher.console && control == service_control_stop && !take_console_stop(state)) {
         return;
     }
-    const std::uint32_t state = reported_state();
     if (state == service_start_pending || state == service_running) {
         held.push_back(control);
-    }
-    if (dispatcher.console && control == service_control_stop && state == service_start_pending) {
-        const std::string line = "orvo: stop requested while starting: the service stops once "
-                                 "it runs; a second request ends it at once\r\n";
-        write_initial_standard_error(line.data(), line.size());
     }
 }
 

@@ -25,7 +25,7 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/console_report.h"
+#include "platform/console_run.h"
 #include "platform/last_error.h"
 #include "platform/standard_error.h"
 
@@ -55,24 +55,26 @@ void say(const char* line) {
 }
 
 // A stop request: taken once; one that comes while it waits or while a stop is under way
-// (whatever began it) is the operator insisting.
+// is the operator insisting.
 void take_stop_request() {
     std::unique_lock<std::mutex> hold(console.lock);
-    if (console.main_returned || console.reported_state == service_stopped) {
+    if (console.main_returned) {
         return;
     }
-    if (console.stop_taken || console.reported_state == service_stop_pending) {
+    const stop_request_fate fate = fate_of_stop_request(console.reported_state, console.stop_taken);
+    console.stop_taken = true;
+    if (fate == stop_request_fate::insist) {
         hold.unlock();
         console.insist();
         return;
     }
-    console.stop_taken = true;
-    if (console.reported_state == service_start_pending) {
-        say("orvo: stop requested while starting: the service stops once it runs; a second "
-            "request ends it at once\r\n");
+    if (fate == stop_request_fate::take) {
+        if (console.reported_state == service_start_pending) {
+            say(stop_held_line);
+        }
+        console.requests.push_back(service_control_stop);
+        console.changed.notify_all();
     }
-    console.requests.push_back(service_control_stop);
-    console.changed.notify_all();
 }
 
 bool java_vm_takes_break() {

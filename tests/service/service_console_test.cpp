@@ -2,6 +2,7 @@
 // as "orvo: " lines on the standard error it was started with; and the log path "-", which
 // leaves a stream where orvo's own goes.
 #include <csignal>
+#include <regex>
 
 #include "tests/service/service_fixture.h"
 
@@ -36,47 +37,62 @@ service_settings with_parameters(service_settings settings, std::vector<std::str
     return settings;
 }
 
-// Both logs "-": the Java program's output is orvo's own, in order, around orvo's lines.
+const std::vector<std::string> java_run = {"start ", "started", "stop ", "stopped",
+                                           "shutdown hook"};
+
+// A stop request calls the stop method once and ends with 0. With both logs "-" the Java
+// program's output is orvo's own, in order, around orvo's lines; with log files it goes
+// there, and the console has only the reports, with the time left where a limit is set.
 TEST_F(service_console, a_stop_signal_calls_the_stop_method_once_and_ends_with_0) {
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(signal_number);
+    struct stop {
+        int signal_number;
+        bool dash_logs;
+        const char* start_timeout;
+        const char* stop_timeout;
+        std::vector<std::string> console; // orvo's standard error, lines as patterns
+    };
+    const std::vector<std::string> plain = {"orvo: start pending \\(check-point 1\\)\r",
+                                            "orvo: start pending \\(check-point 2\\)\r",
+                                            "start on stderr",
+                                            "orvo: running\r",
+                                            "orvo: stop pending \\(check-point 1\\)\r",
+                                            "orvo: stopped \\(exit code 0\\)\r"};
+    const std::vector<std::string> limited = {
+        "orvo: start pending \\(check-point 1\\)\r",
+        "orvo: start pending \\(check-point 2\\)\r",
+        "orvo: start pending \\(check-point 3, [0-9]+ ms left\\)\r",
+        "orvo: running\r",
+        "orvo: stop pending \\(check-point 1, 30000 ms left\\)\r",
+        "orvo: stopped \\(exit code 0\\)\r"};
+    const stop stops[] = {{SIGINT, true, "", "", plain},
+                          {SIGTERM, true, "", "", plain},
+                          {SIGHUP, true, "", "", plain},
+                          {SIGTERM, false, "60000", "30000", limited}};
+    for (const stop& each : stops) {
+        SCOPED_TRACE(std::to_string(each.signal_number) + (each.dash_logs ? " -" : " files"));
         service_settings settings = default_settings();
-        settings.stdout_log = "-";
-        settings.stderr_log = "-";
+        if (each.dash_logs) {
+            settings.stdout_log = "-";
+            settings.stderr_log = "-";
+        }
+        settings.start_timeout = each.start_timeout;
+        settings.stop_timeout = each.stop_timeout;
+        fs::remove(stdout_log());
+        fs::remove(stderr_log());
         auto service = start_in_console(settings);
         ASSERT_TRUE(console_says("orvo: running\r\n"));
-        service->signal(signal_number);
+        service->signal(each.signal_number);
         EXPECT_EQ(service->wait(), 0);
-        EXPECT_EQ(lines_of(console_out()), (std::vector<std::string>{"start ", "started", "stop ",
-                                                                     "stopped", "shutdown hook"}));
-        EXPECT_EQ(lines_of(console_err()),
-                  (std::vector<std::string>{
-                      "orvo: start pending (check-point 1)\r",
-                      "orvo: start pending (check-point 2)\r", "start on stderr", "orvo: running\r",
-                      "orvo: stop pending (check-point 1)\r", "orvo: stopped (exit code 0)\r"}));
+        const std::vector<std::string> said = lines_of(console_err());
+        ASSERT_EQ(said.size(), each.console.size()) << console_err();
+        for (std::size_t i = 0; i < said.size(); ++i) {
+            EXPECT_TRUE(std::regex_match(said[i], std::regex(each.console[i]))) << said[i];
+        }
+        EXPECT_EQ(lines_of(each.dash_logs ? console_out() : read_file(stdout_log())), java_run);
+        EXPECT_EQ(console_out().empty(), !each.dash_logs);
+        EXPECT_EQ(fs::exists(stderr_log()), !each.dash_logs);
         EXPECT_FALSE(fs::exists(folder / "-"));
     }
-}
-
-// With log files, the program's output goes there as under a service manager; the console
-// has orvo's reports, with the time left where the settings set a limit.
-TEST_F(service_console, with_log_files_the_console_has_only_the_reports) {
-    service_settings settings = default_settings();
-    settings.start_timeout = "60000";
-    settings.stop_timeout = "30000";
-    auto service = start_in_console(settings);
-    ASSERT_TRUE(console_says("orvo: running\r\n"));
-    service->signal(SIGTERM);
-    EXPECT_EQ(service->wait(), 0);
-    const std::vector<std::string> lines = orvo_lines();
-    ASSERT_EQ(lines.size(), 6u) << console_err();
-    EXPECT_EQ(lines[2].rfind("orvo: start pending (check-point 3, ", 0), 0u) << lines[2];
-    EXPECT_EQ(lines[4], "orvo: stop pending (check-point 1, 30000 ms left)");
-    EXPECT_EQ(lines[5], "orvo: stopped (exit code 0)");
-    EXPECT_EQ(console_out(), "");
-    EXPECT_EQ(lines_of(read_file(stdout_log())),
-              (std::vector<std::string>{"start ", "started", "stop ", "stopped", "shutdown hook"}));
-    EXPECT_EQ(read_file(stderr_log()), "start on stderr\n");
 }
 
 // A second request while the stop (or a start) is under way ends the process at once.
@@ -185,8 +201,7 @@ TEST_F(service_console, under_a_service_manager_a_dash_leaves_the_stream_to_the_
     EXPECT_EQ(answer->fields.at("STATUS"), "Running, logs reopened");
     EXPECT_EQ(descriptor_target(service->pid(), 1), journal);
     expect_stop_on(*service, SIGTERM);
-    EXPECT_EQ(lines_of(console_out()),
-              (std::vector<std::string>{"start ", "started", "stop ", "stopped", "shutdown hook"}));
+    EXPECT_EQ(lines_of(console_out()), java_run);
     EXPECT_FALSE(fs::exists(folder / "-"));
 }
 

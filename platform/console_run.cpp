@@ -1,4 +1,4 @@
-#include "platform/console_report.h"
+#include "platform/console_run.h"
 
 #include <sstream>
 
@@ -48,5 +48,16 @@ std::string console_report_line(const service_status& status) {
     line << "\r\n";
     return line.str();
 }
+
+stop_request_fate fate_of_stop_request(std::uint32_t reported_state, bool taken_before) {
+    if (reported_state == service_stopped) {
+        return stop_request_fate::drop;
+    }
+    return taken_before || reported_state == service_stop_pending ? stop_request_fate::insist
+                                                                  : stop_request_fate::take;
+}
+
+const char stop_held_line[] = "orvo: stop requested while starting: the service stops once it "
+                              "runs; a second request ends it at once\r\n";
 
 } // namespace platform
