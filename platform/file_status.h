@@ -34,6 +34,10 @@ std::string in_folder(const std::string& folder, const std::string& name);
 // names no folder, that is, the file is in the current directory.
 std::string folder_of(const std::string& path);
 
+// The folder that holds `path`, as a path of its own: folder_of without its last separator,
+// which a root keeps ("/", "C:\"); "." when the path names no folder.
+std::string containing_folder(const std::string& path);
+
 // True when `path` means the same place whatever the current folder is: on Linux a path
 // from "/"; on Windows a drive with its root ("C:\", "C:/"), a network path ("\\server\share")
 // or a path from the root of the current drive ("\logs"). False for the empty path.

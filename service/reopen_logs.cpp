@@ -1,10 +1,10 @@
 #include "service/reopen_logs.h"
 
-#include <sstream>
 #include <string>
 
-#include "javahost/diagnostic.h"
+#include "platform/last_error.h"
 #include "platform/standard_handles.h"
+#include "service/log_lines.h"
 #include "settings/settings.h"
 
 namespace {
@@ -12,6 +12,7 @@ namespace {
 struct reopened {
     platform::file_handle file; // the file now in place, or invalid_file_handle
     bool failed;                // the log could not be opened: the old one stays
+    std::string reason;         // why not, in the system's words
 };
 
 // Puts the log at `path` in place of `stream`; `shared` is the file just opened for the
@@ -19,23 +20,16 @@ struct reopened {
 reopened reopen(platform::standard_stream stream, const std::string& path,
                 platform::file_handle shared) {
     if (path.empty() || leaves_stream_alone(path)) {
-        return {platform::invalid_file_handle, false}; // never opened: nothing to reopen
+        return {platform::invalid_file_handle, false, {}}; // never opened: nothing to reopen
     }
     const platform::file_handle file =
         platform::names_open_file(path, shared) ? shared : platform::open_log_file(path);
     if (file == platform::invalid_file_handle) {
-        return {file, true};
+        return {file, true, platform::error_text(platform::last_error())};
     }
     platform::move_to_end(file);
     platform::set_standard_handle(stream, file);
-    return {file, false};
-}
-
-void report_not_reopened(const std::string& path) {
-    std::ostringstream line;
-    line << "error: couldn't reopen log file \"" << path << "\"; the old one stays in use."
-         << "\r\n";
-    write_diagnostic(line);
+    return {file, false, {}};
 }
 
 } // namespace
@@ -48,11 +42,11 @@ bool reopen_logs() {
     const reopened error = reopen(platform::standard_stream::error, error_path, output.file);
     // Written once both are in place, so that the lines reach the stderr log in use.
     if (output.failed) {
-        report_not_reopened(output_path);
+        report_not_reopened(output_path, output.reason);
     }
     // One log named for both streams is one failure, said once.
     if (error.failed && !(output.failed && error_path == output_path)) {
-        report_not_reopened(error_path);
+        report_not_reopened(error_path, error.reason);
     }
     return !output.failed && !error.failed;
 }

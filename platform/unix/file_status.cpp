@@ -36,6 +36,17 @@ std::string folder_of(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+std::string containing_folder(const std::string& path) {
+    std::string folder = folder_of(path);
+    if (folder.empty()) {
+        return ".";
+    }
+    if (folder.size() > 1) {
+        folder.pop_back();
+    }
+    return folder;
+}
+
 std::string resolved_in(const std::string& folder, const std::string& path) {
     return folder.empty() || is_absolute_path(path) ? path : in_folder(folder, path);
 }

@@ -36,6 +36,21 @@ std::string folder_of(const std::string& path) {
     return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
+std::string containing_folder(const std::string& path) {
+    std::string folder = folder_of(path);
+    if (folder.empty()) {
+        return ".";
+    }
+    // A root keeps its separator ("C:\", "\"), and "C:" is a folder of its own (drive C's
+    // current one).
+    const bool root =
+        folder.size() == 1 || folder.back() == ':' || (folder.size() == 3 && folder[1] == ':');
+    if (!root) {
+        folder.pop_back();
+    }
+    return folder;
+}
+
 // "C:x" is not absolute (it is relative to drive C's own current folder), but joining
 // another folder in front of it would make a path that names nothing: it is kept as it is.
 std::string resolved_in(const std::string& folder, const std::string& path) {

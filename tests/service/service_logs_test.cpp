@@ -150,6 +150,7 @@ struct failed_reopen {
     const char* renamed[2][2]; // what is renamed before SIGUSR1, from, to
     const char* made_folder;   // a folder made where a log was, or null
     const char* failed;        // the log that cannot be reopened
+    const char* reason;        // why, as the system says
     const char* output_after;  // where standard output and error point then
     const char* error_after;
 };
@@ -164,6 +165,7 @@ const failed_reopen failed_reopens[] = {
      {{"out.log", "out.log.1"}, {"err.log", "err.log.1"}},
      "out.log",
      "out.log",
+     "Is a directory",
      "out.log.1",
      "err.log"},
     // One file for both streams: said once.
@@ -172,6 +174,7 @@ const failed_reopen failed_reopens[] = {
      {{"out.log", "out.log.1"}, {"out.log.1", "out.log.1"}},
      "out.log",
      "out.log",
+     "Is a directory",
      "out.log.1",
      "out.log.1"},
     {"folder_of_the_log_gone",
@@ -179,6 +182,7 @@ const failed_reopen failed_reopens[] = {
      {{"out.log", "out.log.1"}, {"logs", "logs.1"}},
      nullptr,
      "logs/err.log",
+     "No such file or directory",
      "out.log",
      "logs.1/err.log"},
 };
@@ -204,7 +208,7 @@ TEST_P(service_failed_reopen, keeps_the_old_log_and_says_so) {
     EXPECT_EQ(descriptor_target(service->pid(), 2), folder / at.error_after);
     expect_stop_on(*service, SIGTERM);
     const std::string line = "error: couldn't reopen log file \"" + (folder / at.failed) +
-                             "\"; the old one stays in use.\r\n";
+                             "\": " + at.reason + "; the old one stays in use.\r\n";
     const std::string log = read_file(folder / at.error_after);
     const std::string::size_type first = log.find(line);
     EXPECT_NE(first, std::string::npos) << log;
