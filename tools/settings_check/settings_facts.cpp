@@ -45,8 +45,8 @@ const element_occurrence* settings_facts::last_of(const char* name) const {
     return found == last.end() ? nullptr : &found->second;
 }
 
-const std::deque<element_occurrence>& settings_facts::entries_of(const char* name) const {
-    static const std::deque<element_occurrence> none;
+const std::vector<element_occurrence>& settings_facts::entries_of(const char* name) const {
+    static const std::vector<element_occurrence> none;
     const auto found = entries.find(name);
     return found == entries.end() ? none : found->second;
 }

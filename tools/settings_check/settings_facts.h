@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <string>
 #include <utility>
@@ -36,13 +35,12 @@ struct settings_facts {
     std::map<std::string, element_occurrence> last;
     std::map<std::string, std::size_t> counts; // how many of each of these the reader took
     // The elements whose entries add up, in document order, by name: "option",
-    // "start_method_param", "env". A deque, since the pass keeps the address of an entry
-    // while another is added (an "env" inside an "env").
-    std::map<std::string, std::deque<element_occurrence>> entries;
+    // "start_method_param", "env".
+    std::map<std::string, std::vector<element_occurrence>> entries;
 
     // The last occurrence of `name`, or nullptr when the file has none.
     const element_occurrence* last_of(const char* name) const;
-    const std::deque<element_occurrence>& entries_of(const char* name) const;
+    const std::vector<element_occurrence>& entries_of(const char* name) const;
     std::size_t count_of(const char* name) const;
     // Where a warning about the field `attribute` of the element `name` points: the last
     // such element when it carries the attribute, else (the field is missing) the root.
