@@ -12,6 +12,7 @@
 #include "platform/standard_error.h"
 #include "service/command_line.h"
 #include "service/exit_codes.h"
+#include "service/host_errors.h"
 #include "service/save_arguments.h"
 #include "service/service_end.h"
 #include "service/service_globals.h"
@@ -26,8 +27,7 @@ int run_in_a_console(const platform::service_table_entry* table) {
         return static_cast<int>(process_status_at_end());
     }
     const std::uint32_t error = failed_start_code(platform::last_error());
-    const char line[] = "error: couldn't take stop requests from the console.\r\n";
-    platform::write_initial_standard_error(line, sizeof line - 1);
+    write_host_failure("take stop requests from the console", platform::last_error_text());
     return static_cast<int>(process_status_for(error, 0));
 }
 
