@@ -1,6 +1,10 @@
 #include "platform/console_run.h"
 
 #include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "platform/last_error.h"
 
 namespace platform {
 
@@ -59,5 +63,20 @@ stop_request_fate fate_of_stop_request(std::uint32_t reported_state, bool taken_
 
 const char stop_held_line[] = "orvo: stop requested while starting: the service stops once it "
                               "runs; a second request ends it at once\r\n";
+
+bool run_main_and_dispatch(const service_table_entry* table,
+                           void (*run_main)(service_main_function main, const char* name),
+                           void (*dispatch)()) {
+    std::thread service_thread;
+    try {
+        service_thread = std::thread(run_main, table[0].main, table[0].name);
+    } catch (const std::system_error& error) {
+        set_last_error(static_cast<std::uint32_t>(error.code().value()));
+        return false;
+    }
+    dispatch();
+    service_thread.join();
+    return true;
+}
 
 } // namespace platform

@@ -1,5 +1,6 @@
-// What the console dispatchers of both systems share: the line that stands for a status
-// report, and what becomes of a stop request.
+// What the dispatchers of both systems share: the thread of the service's main function,
+// and for a console run, the line that stands for a status report and what becomes of a
+// stop request.
 #pragma once
 
 #include <cstdint>
@@ -30,5 +31,12 @@ stop_request_fate fate_of_stop_request(std::uint32_t reported_state, bool taken_
 
 // Said when a stop request is taken while start is pending.
 extern const char stop_held_line[];
+
+// Runs `run_main` with the table's main function and name on a thread of its own and
+// `dispatch` on the calling one, then waits for the thread; false, with the last-error
+// code set, when no thread can be made.
+bool run_main_and_dispatch(const service_table_entry* table,
+                           void (*run_main)(service_main_function main, const char* name),
+                           void (*dispatch)());
 
 } // namespace platform

@@ -22,8 +22,6 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "platform/console_run.h"
 #include "platform/last_error.h"
@@ -193,16 +191,7 @@ bool valid_table(const service_table_entry* table) {
 // Runs the main function on a thread of its own and the requests on this one, until the
 // main function has returned.
 bool run_dispatcher(const service_table_entry* table) {
-    std::thread service_thread;
-    try {
-        service_thread = std::thread(run_service_main, table[0].main, table[0].name);
-    } catch (const std::system_error& error) {
-        set_last_error(static_cast<std::uint32_t>(error.code().value()));
-        return false;
-    }
-    dispatch_controls();
-    service_thread.join();
-    return true;
+    return run_main_and_dispatch(table, run_service_main, dispatch_controls);
 }
 
 } // namespace

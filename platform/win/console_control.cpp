@@ -22,8 +22,6 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "platform/console_run.h"
 #include "platform/last_error.h"
@@ -148,16 +146,7 @@ bool start_console_dispatcher(const service_table_entry* table, insist_function 
     if (!SetConsoleCtrlHandler(on_console_event, TRUE)) {
         return false;
     }
-    std::thread service_thread;
-    try {
-        service_thread = std::thread(run_service_main, table[0].main, table[0].name);
-    } catch (const std::system_error& error) {
-        set_last_error(static_cast<std::uint32_t>(error.code().value()));
-        return false;
-    }
-    dispatch_requests();
-    service_thread.join();
-    return true;
+    return run_main_and_dispatch(table, run_service_main, dispatch_requests);
 }
 
 bool console_dispatcher_runs() {
