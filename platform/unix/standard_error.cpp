@@ -124,4 +124,11 @@ void write_initial_standard_error(const char* data, std::size_t size) {
     }
 }
 
+bool standard_output_is_standard_error() {
+    struct stat output {};
+    struct stat error {};
+    return fstat(STDOUT_FILENO, &output) == 0 && fstat(STDERR_FILENO, &error) == 0 &&
+           output.st_dev == error.st_dev && output.st_ino == error.st_ino;
+}
+
 } // namespace platform
