@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "javahost/diagnostic.h"
+#include "javahost/service_class.h"
 #include "javahost/vm_end_hooks.h"
 #include "platform/control_signals.h"
 #include "platform/last_error.h"
@@ -51,9 +52,9 @@ std::vector<JavaVMOption> make_options(std::list<std::string>& options,
     return array;
 }
 
-// Calls JNI_CreateJavaVM, which fills java_vm on success. The JNIEnv it hands back is not
-// kept: each later use attaches its own thread.
-jint call_create(create_vm_function create, std::list<std::string>& options) {
+// Calls JNI_CreateJavaVM, which fills java_vm and `env` on success. The JNIEnv is not kept
+// beyond create_java_vm: each later use attaches its own thread.
+jint call_create(create_vm_function create, std::list<std::string>& options, JNIEnv*& env) {
     std::list<std::string> translated;
     std::vector<JavaVMOption> array = make_options(options, translated);
     JavaVMInitArgs arguments{};
@@ -61,7 +62,6 @@ jint call_create(create_vm_function create, std::list<std::string>& options) {
     arguments.nOptions = static_cast<jint>(array.size());
     arguments.options = array.data();
     arguments.ignoreUnrecognized = JNI_FALSE;
-    JNIEnv* env = nullptr;
     platform::control_signal_guard signals;
     const jint result = create(&java_vm, reinterpret_cast<void**>(&env), &arguments);
     signals.restore();
@@ -111,7 +111,8 @@ int create_java_vm(settings_record& record, vm_failure* failure) {
     vm_failure found;
     int result = create_ok;
     const create_vm_function create = open_library(record.dll_path, result, found);
-    if (create != nullptr && call_create(create, record.options) != JNI_OK) {
+    JNIEnv* env = nullptr;
+    if (create != nullptr && call_create(create, record.options, env) != JNI_OK) {
         // Whatever the library left there, there is no VM to use or destroy, and no system
         // error of its making to report.
         java_vm = nullptr;
@@ -121,6 +122,7 @@ int create_java_vm(settings_record& record, vm_failure* failure) {
     }
     if (result == create_ok) {
         note_vm_created();
+        define_service_class(env);
     } else if (failure != nullptr) {
         *failure = found;
     }

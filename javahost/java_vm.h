@@ -40,7 +40,8 @@ extern settings_record* host_settings;
 // if it was loaded, fills `failure` when given, and returns the failure's create_result. Runs once
 // per process: a process can create only one Java VM. The VM is also given the "exit" and "abort"
 // hooks of vm_end.h, after the configured options. Handlers that the process installed for its
-// stop signals are kept across the creation.
+// stop signals are kept across the creation. Once created, the VM holds orvo.Service
+// (service_class.h).
 int create_java_vm(settings_record& record, vm_failure* failure = nullptr);
 
 // The first step of create_java_vm, for a check that goes no further: loads the library

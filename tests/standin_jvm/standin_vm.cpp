@@ -54,6 +54,8 @@ bool configure(vm_state& vm, const std::string& option) {
         vm.failing.push_back(value);
     } else if (key == "end") {
         return add_end(vm, value);
+    } else if (key == "call") {
+        return add_call(vm, value);
     } else if (key == "report") {
         vm.reports.push_back(value);
     } else if (key == "describe") {
@@ -187,6 +189,7 @@ jint create(vm_state& vm, JavaVM** created, void** env, const JavaVMInitArgs& ar
     vm.attached.insert(std::this_thread::get_id());
     *env = jni_env();
     watch_end_events(vm);
+    watch_call_events(vm);
     return JNI_OK;
 }
 
