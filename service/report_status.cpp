@@ -8,6 +8,7 @@
 #include "service/service_globals.h"
 #include "service/stop_path.h"
 #include "service/stop_requests.h"
+#include "service/time_limits.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ platform::service_status make_status(std::uint32_t new_state, std::uint32_t exit
     status.service_specific_exit_code = 0;
     status.check_point = check_point;
     status.wait_hint = wait_hint;
+    status.wait_hint_is_time_left = wait_hint_is_time_left(status.current_state);
     return status;
 }
 
@@ -41,9 +43,10 @@ bool send(const platform::service_status& status) {
         return true;
     }
     const std::uint32_t error = platform::last_error();
+    const std::string words = platform::last_error_text();
     std::uint32_t none = 0;
     if (first_failed_report.compare_exchange_strong(none, error)) {
-        write_host_failure("send a status report to the service manager", error);
+        write_host_failure("send a status report to the service manager", words);
     }
     platform::set_last_error(error);
     return false;

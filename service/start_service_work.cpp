@@ -46,22 +46,30 @@ void install(platform::standard_stream stream, platform::file_handle log) {
     platform::set_standard_handle(stream, log);
 }
 
+// Points `stream` at the log at `path`; one whose path is "-" stays as it is.
+bool redirect(platform::standard_stream stream, const std::string& path,
+              platform::file_handle shared, platform::file_handle& log, std::uint32_t& exit_code) {
+    if (leaves_stream_alone(path)) {
+        return true;
+    }
+    if (!open_log(path, shared, log, exit_code)) {
+        return false;
+    }
+    install(stream, log);
+    return true;
+}
+
 // Standard output is installed completely before standard error is opened, and both
 // before the Java VM exists, so that every line it or the host writes reaches a log. One
 // file named twice is opened once: a second handle would be refused by the first one's
 // sharing mode, and every error line lost.
 bool redirect_standard_handles(std::uint32_t& exit_code) {
     platform::file_handle output = platform::invalid_file_handle;
-    if (!open_log(stdout_log(settings), platform::invalid_file_handle, output, exit_code)) {
-        return false;
-    }
-    install(platform::standard_stream::output, output);
     platform::file_handle error = platform::invalid_file_handle;
-    if (!open_log(stderr_log(settings), output, error, exit_code)) {
-        return false;
-    }
-    install(platform::standard_stream::error, error);
-    return true;
+    return redirect(platform::standard_stream::output, stdout_log(settings),
+                    platform::invalid_file_handle, output, exit_code) &&
+           redirect(platform::standard_stream::error, stderr_log(settings), output, error,
+                    exit_code);
 }
 
 // The Java VM is up; what the start method's outcome makes of the start. A class or
@@ -91,8 +99,12 @@ start_outcome start_service_work() {
         return failed(exit_no_settings_path);
     }
     // Start pending's next report comes once the settings say how long the start may take.
-    if (!load_service_settings(saved_argv[1]) || !watch_start(3)) {
-        return failed(platform::last_error());
+    std::uint32_t code = load_service_settings(saved_argv[1]);
+    if (code == 0) {
+        code = watch_start(3);
+    }
+    if (code != 0) {
+        return failed(code);
     }
     std::uint32_t log_error = 0;
     if (!redirect_standard_handles(log_error)) {
@@ -100,11 +112,11 @@ start_outcome start_service_work() {
     }
     // A stop request while the Java VM is created must wait for it, not end the process.
     platform::hold_control_requests();
-    vm_failure failure;
-    const int created = create_java_vm(settings, &failure);
+    vm_failure not_created;
+    const int created = create_java_vm(settings, &not_created);
     platform::release_control_requests();
     if (created != create_ok) {
-        return failed(platform::service_exit_code_for(failure.code, exit_start_failed));
+        return failed(platform::service_exit_code_for(not_created.code, exit_start_failed));
     }
     java_side_started();
     const start_result started = start_server();

@@ -255,7 +255,8 @@ bool read_service_settings(const std::string& settings_path, settings_record& re
 }
 
 std::string log_in_full(const settings_record& record, const std::string& log) {
-    return record.working_directory.empty() && !platform::is_absolute_path(log)
+    return (record.working_directory.empty() && !platform::is_absolute_path(log)) ||
+                   leaves_stream_alone(log)
                ? log
                : platform::full_path(log);
 }
@@ -263,7 +264,7 @@ std::string log_in_full(const settings_record& record, const std::string& log) {
 std::vector<std::string> log_files(const settings_record& record) {
     std::vector<std::string> logs;
     for (const std::string& log : {stdout_log(record), stderr_log(record)}) {
-        if (log.empty()) {
+        if (log.empty() || leaves_stream_alone(log)) {
             continue;
         }
         const std::string file = log_in_full(record, log);

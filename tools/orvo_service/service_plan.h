@@ -52,10 +52,11 @@ std::optional<std::string> settings_of_command_line(const std::string& command_l
 bool read_service_settings(const std::string& settings_path, settings_record& record);
 
 // A log of `record` in full where it is relative to a working directory (which this process
-// has entered); a relative one without is left as it is.
+// has entered); a relative one without, and "-", are left as they are.
 std::string log_in_full(const settings_record& record, const std::string& log);
 
-// The two logs (one when both are the same) as log_in_full gives them; none that is empty.
+// The two logs (one when both are the same) as log_in_full gives them; none that is empty or
+// "-" (no file: the stream is left where orvo's own goes).
 std::vector<std::string> log_files(const settings_record& record);
 
 // The grants that `account` needs for a service on `record` (as read_service_settings

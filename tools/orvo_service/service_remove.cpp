@@ -188,7 +188,8 @@ int show_service(const std::string& name, bool json) {
     std::string error_log;
     settings_record record;
     const std::optional<std::string> settings_path = settings_of_command_line(view.command_line);
-    if (settings_path && read_service_settings(*settings_path, record)) {
+    if (settings_path && read_service_settings(*settings_path, record) &&
+        !leaves_stream_alone(stderr_log(record))) {
         error_log = log_in_full(record, stderr_log(record));
     }
     print_service(std::cout, name, view, platform::error_text(view.win32_exit_code), error_log);
