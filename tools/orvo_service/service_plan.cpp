@@ -97,13 +97,17 @@ void check_password(const install_request& request, service_plan& plan) {
 // Whoever can change what the service runs can run code as the service. Each path in full,
 // as the service will find it from its working directory.
 void check_writers(const settings_record& record, service_plan& plan) {
+    std::vector<std::string> seen; // two spellings of one path are said once
     for (const std::string& file : files_run_as_code(record, plan.settings_path)) {
         const std::string path = platform::full_path(file);
         std::vector<std::string> writers;
         platform::system_failure failure;
-        if (platform::kind_of_path(path) == platform::path_kind::missing) {
+        if (platform::kind_of_path(path) == platform::path_kind::missing ||
+            std::any_of(seen.begin(), seen.end(),
+                        [&path](const std::string& other) { return same_text(other, path); })) {
             continue;
         }
+        seen.push_back(path);
         if (!platform::other_writers(path, plan.account.sid, writers, failure)) {
             plan.warnings.push_back("who may change " + path +
                                     " cannot be told: " + failure.message);
@@ -172,21 +176,24 @@ bool plan_service(const install_request& request, service_plan& plan) {
     plan.name = request.name;
     plan.settings_path = platform::full_path(request.settings_path);
     settings_record record;
-    if (!load_checked(plan, record) || (!request.force && !jvm_library_loads(record, plan)) ||
-        !find_program(plan) || !find_account(request, plan)) {
+    if (!find_program(plan) || !find_account(request, plan) || !load_checked(plan, record)) {
         return false;
     }
     plan_fields(request, record, plan);
+    drop_folders_made(record, plan);
+    // orvo-check's warnings about the file come first, as orvo-check shows them.
+    std::ostringstream lines;
+    print_warnings(lines, plan.settings_path, plan.file_warnings);
+    say_warning_lines(lines.str());
+    if (!request.force && !jvm_library_loads(record, plan)) {
+        return false;
+    }
     check_password(request, plan);
     check_writers(record, plan);
-    drop_folders_made(record, plan);
     return true;
 }
 
 bool say_plan_warnings(const install_request& request, const service_plan& plan) {
-    std::ostringstream lines;
-    print_warnings(lines, plan.settings_path, plan.file_warnings);
-    say_warning_lines(lines.str());
     for (const std::string& warning : plan.warnings) {
         say_warning(warning);
     }

@@ -26,13 +26,13 @@ struct service_plan {
     std::string nothing_done = "nothing was installed"; // how a refusal ends
 };
 
-// Loads the settings as the service will (this process enters their working directory),
-// checks the Java VM library (unless --force), finds orvo.exe and the account, and fills
-// `plan`. Says why not, and then nothing may be changed. The warnings are gathered in the
-// plan, not said.
+// Finds orvo.exe and the account, loads the settings as the service will (this process
+// enters their working directory) and says orvo-check's warnings about them, checks the
+// Java VM library (unless --force), and fills `plan`. Says why not, and then nothing may be
+// changed. orvo-service's own warnings are gathered in the plan, not said.
 bool plan_service(const install_request& request, service_plan& plan);
 
-// Says the plan's warnings; true unless --strict refuses them.
+// Says orvo-service's own warnings; true unless --strict refuses them or orvo-check's.
 bool say_plan_warnings(const install_request& request, const service_plan& plan);
 
 // True when every dependency is a service of this system or a group ("+NAME"); else says
