@@ -35,7 +35,9 @@
 //                                     at a method "class.name" on the caller's thread
 //                                     before anything else the method does, or, on
 //                                     Windows, at event=NAME on a thread of its own,
-//                                     attached for the call; in the order given
+//                                     attached for the calls, which the VM's destruction
+//                                     waits for as for a thread of the program's; in the
+//                                     order given
 //   -Dstandin.report=cwd              records the current directory at the creation
 //   -Dstandin.report=env:NAME         records the variable NAME at the creation (on Windows
 //                                     also as the Universal C runtime sees it)
@@ -146,6 +148,8 @@ bool add_call(vm_state& vm, const std::string& value);
 void make_calls(const std::string& moment);
 // Starts a thread for each event that calls wait for (Windows).
 void watch_call_events(const vm_state& vm);
+// Waits, with the state lock held by `hold`, until no such thread is making its calls.
+void wait_for_calling_threads(std::unique_lock<std::mutex>& hold);
 
 // The one VM and the lock that every entry point holds while it works on it.
 vm_state& state();

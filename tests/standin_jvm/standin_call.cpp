@@ -5,6 +5,7 @@
 #endif
 
 #include <algorithm>
+#include <condition_variable>
 
 #include "standin.h"
 
@@ -23,6 +24,11 @@ const native_name native_names[] = {
     {"stopping", "hostStopping", "(J)Z"},       {"status", "hostStatus", "(Ljava/lang/String;)Z"},
     {"requestStop", "hostRequestStop", "(I)Z"},
 };
+
+// Calls made on threads of their own, which the VM's destruction waits for as a real VM
+// waits for the program's threads; guarded by the state lock.
+std::condition_variable calls_ended;
+int threads_calling = 0;
 
 const native_name* name_of(const std::string& api) {
     for (const native_name& each : native_names) {
@@ -132,14 +138,24 @@ void watch_call_events(const vm_state& vm) {
         const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, moment.c_str() + 6);
         std::thread([event, moment] {
             WaitForSingleObject(event, INFINITE);
+            {
+                std::lock_guard<std::mutex> hold(state_lock());
+                ++threads_calling;
+            }
             make_calls(moment);
             std::lock_guard<std::mutex> hold(state_lock());
             state().attached.erase(std::this_thread::get_id());
+            --threads_calling;
+            calls_ended.notify_all();
         }).detach();
     }
 #else
     static_cast<void>(vm);
 #endif
+}
+
+void wait_for_calling_threads(std::unique_lock<std::mutex>& hold) {
+    calls_ended.wait(hold, [] { return threads_calling == 0; });
 }
 
 } // namespace standin

@@ -123,6 +123,7 @@ jint JNICALL destroy_java_vm(JavaVM*) {
         act_on(waiting, true);
         hold.lock();
     }
+    wait_for_calling_threads(hold);
     const auto others = vm.attached.size() - vm.attached.count(std::this_thread::get_id());
     record("DestroyJavaVM other_threads_attached=" + std::to_string(others));
     vm = vm_state{};
