@@ -17,7 +17,20 @@ class service_api : public service_test {
         service_settings settings = default_settings();
         settings.class_name = "orvotest/Api";
         settings.parameters = parameters;
+        // The words it says beyond ASCII reach the log as they are, whatever the locale.
+        settings.options.push_back("-Dfile.encoding=UTF-8");
         return settings;
+    }
+    // The reports of a service run to its end, stopped with SIGTERM once it runs.
+    std::vector<report> stopped_once_running(service_process& service) {
+        std::vector<report> reports;
+        while (std::optional<report> next = listener.next(&service)) {
+            reports.push_back(*next);
+            if (next->state() == 4) {
+                service.signal(SIGTERM);
+            }
+        }
+        return reports;
     }
     std::set<std::string> stdout_lines() const {
         const std::vector<std::string> lines = lines_of(read_file(stdout_log()));
@@ -31,17 +44,6 @@ class service_api : public service_test {
         return count;
     }
 };
-
-// "{gate}" in a parameter stands for the named pipe `gate`.
-std::vector<std::string> with_gate(std::vector<std::string> parameters, const std::string& gate) {
-    for (std::string& parameter : parameters) {
-        const std::string::size_type at = parameter.find("{gate}");
-        if (at != std::string::npos) {
-            parameter.replace(at, 6, gate);
-        }
-    }
-    return parameters;
-}
 
 // What holds of every report: a pending one with a wait hint asks systemd for that much
 // more time, and no other does; running says READY.
@@ -72,6 +74,22 @@ struct api_run {
     std::vector<std::string> said;        // lines of the stdout log, in order
 };
 
+// Words longer than a status line takes: 300 two-byte characters, and 255 letters and a
+// character beyond the basic plane, whose two UTF-16 units the cut falls between.
+std::string repeated(const std::string& piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) {
+        text += piece;
+    }
+    return text;
+}
+const std::string long_words = repeated("\xC3\xA9", 300);
+const std::string cut_pair = repeated("a", 255) + "\xF0\x9F\x98\x80";
+const std::string starting_long = "Starting, " + repeated("\xC3\xA9", 256);
+const std::string starting_cut = "Starting, " + repeated("a", 255);
+const std::string said_long = "status(" + long_words + ") -> true";
+const std::string said_cut = "status(" + cut_pair + ") -> true";
+
 // clang-format off
 const api_run api_runs[] = {
     {"progress and words during the start and the stop", "",
@@ -91,18 +109,23 @@ const api_run api_runs[] = {
       "stopping(1000) -> false", "starting(0) -> false", "status(loading\tcache) -> true", "started",
       "stop", "stopping(15000) -> true", "status(draining) -> true", "starting(1000) -> false", "stopped"}},
     // The program cannot move the operator's limit: more than is left is the time left.
+    // Words are cut to a line's 256 UTF-16 units, never within a character; "" clears them.
     {"a start_timeout stays the limit", "60000",
-     {"start:starting:30000", "start:starting:600000", "start:status:", "start:hosted"},
+     {"start:starting:30000", "start:starting:600000", "start:status:", "start:status:" + long_words,
+      "start:status:" + cut_pair, "start:status:", "start:hosted"},
      {{2, 1, 5000, 5000, "Starting (check-point 1)"},
       {2, 2, 1000, 1000, "Starting (check-point 2)"},
       {2, 3, 1, 60000, "Starting (check-point 3)"},
       {2, 4, 30000, 30000, "Starting (check-point 4)"},
       {2, 5, 30001, 60000, "Starting (check-point 5)"},
+      {2, 5, 0, 0, starting_long.c_str()},
+      {2, 5, 0, 0, starting_cut.c_str()},
+      {2, 5, 0, 0, "Starting (check-point 5)"},
       {4, 0, 0, 0, "Running"},
       {3, 1, 5000, 5000, "Stopping"},
       {1, 0, 0, 0, "Stopped"}},
-     {"start", "starting(30000) -> true", "starting(600000) -> true", "status() -> true", "hosted() -> true",
-      "started", "stop", "stopped"}},
+     {"start", "starting(30000) -> true", "starting(600000) -> true", "status() -> true", said_long,
+      said_cut, "status() -> true", "hosted() -> true", "started", "stop", "stopped"}},
 };
 // clang-format on
 
@@ -113,16 +136,7 @@ TEST_F(service_api, progress_and_words_reach_the_manager_in_order_within_the_lim
         settings.start_timeout = run.start_timeout;
         write_file(stdout_log(), "");
         auto service = start(settings);
-        std::vector<report> reports;
-        while (std::optional<report> next = listener.next(service.get())) {
-            reports.push_back(*next);
-            if (next->state() == 4) {
-                service->signal(SIGTERM);
-            }
-            if (next->state() == 1) {
-                break;
-            }
-        }
+        const std::vector<report> reports = stopped_once_running(*service);
         EXPECT_EQ(service->wait(), 0);
         ASSERT_EQ(reports.size(), run.reports.size());
         for (std::size_t i = 0; i < reports.size(); ++i) {
@@ -132,7 +146,7 @@ TEST_F(service_api, progress_and_words_reach_the_manager_in_order_within_the_lim
             EXPECT_EQ(reports[i].number("X_ORVO_CHECKPOINT"), want.check_point);
             EXPECT_GE(reports[i].number("X_ORVO_WAIT_HINT"), want.least_hint);
             EXPECT_LE(reports[i].number("X_ORVO_WAIT_HINT"), want.most_hint);
-            EXPECT_EQ(reports[i].fields["STATUS"], want.status);
+            EXPECT_EQ(reports[i].fields.at("STATUS"), want.status);
             expect_consistent(reports[i]);
         }
         EXPECT_EQ(lines_of(read_file(stdout_log())), run.said);
@@ -159,10 +173,10 @@ TEST_F(service_api, a_stop_asked_for_while_running_stops_once_with_its_code) {
         const std::string n = std::to_string(code.code);
         write_file(stdout_log(), "");
         write_file(stderr_log(), "");
-        auto service = start(api_settings(
-            with_gate({"thread={gate}:request-stop:" + n, "thread={gate}:request-stop:5",
-                       "thread={gate}:starting:1000", "stop:request-stop:6"},
-                      gate)));
+        auto service = start(
+            api_settings(placed({"thread={gate}:request-stop:" + n, "thread={gate}:request-stop:5",
+                                 "thread={gate}:starting:1000", "stop:request-stop:6"},
+                                gate)));
         expect_running();
         release(gate);
         const std::vector<report> reports = reports_until_stopped(listener, service.get());
@@ -265,14 +279,8 @@ TEST_F(service_api, calls_racing_a_stop_request_or_a_deadline_leave_one_end) {
         SCOPED_TRACE(each.name);
         const std::string gate = make_pipe("gate-" + std::to_string(&each - races));
         const std::string never = make_pipe("never-" + std::to_string(&each - races));
-        std::vector<std::string> parameters = with_gate(each.parameters, gate);
-        for (std::string& parameter : parameters) {
-            const std::string::size_type at = parameter.find("{never}");
-            if (at != std::string::npos) {
-                parameter.replace(at, 7, never);
-            }
-        }
-        service_settings settings = api_settings(parameters);
+        service_settings settings =
+            api_settings(placed(placed(each.parameters, gate), never, "{never}"));
         settings.start_timeout = each.start_timeout;
         settings.stop_timeout = each.stop_timeout;
         write_file(stdout_log(), "");
@@ -341,16 +349,10 @@ TEST_F(service_api, class_loaders_that_ask_their_parents_first_find_orvos_class)
     service_settings settings = api_settings({"start:loaders:" ORVO_API_JAR});
     settings.options[0] += ":" ORVO_API_JAR;
     auto service = start(settings);
-    std::vector<report> reports;
-    while (std::optional<report> next = listener.next(service.get())) {
-        reports.push_back(*next);
-        if (next->state() == 4) {
-            service->signal(SIGTERM);
-        }
-    }
+    const std::vector<report> reports = stopped_once_running(*service);
     EXPECT_EQ(service->wait(), 0);
     ASSERT_GE(reports.size(), 2u);
-    EXPECT_EQ(reports[reports.size() - 2].fields["STATUS"], "Stopping, parent first");
+    EXPECT_EQ(reports[reports.size() - 2].fields.at("STATUS"), "Stopping, parent first");
     EXPECT_EQ(reports.back().number("X_ORVO_EXIT_CODE"), 0);
     const std::set<std::string> said = stdout_lines();
     for (const char* line : {"class path: boot loader true, hosted true",

@@ -190,16 +190,17 @@ TEST_F(service_console, the_programs_progress_and_words_are_lines_of_their_own) 
     ASSERT_TRUE(console_says("orvo: running"));
     service->signal(SIGTERM);
     EXPECT_EQ(service->wait(), 0);
-    EXPECT_EQ(orvo_lines(), (std::vector<std::string>{
-                                "orvo: start pending (check-point 1)",
-                                "orvo: start pending (check-point 2)",
-                                "orvo: start pending (check-point 3, about 30000 ms more)",
-                                "orvo: start pending (check-point 3), warming\\tup",
-                                "orvo: running, warming\\tup",
-                                "orvo: stop pending (check-point 1), warming\\tup",
-                                "orvo: stop pending (check-point 2, about 4000 ms more), warming\\tup",
-                                "orvo: stopped (exit code 0), warming\\tup",
-                            }));
+    EXPECT_EQ(orvo_lines(),
+              (std::vector<std::string>{
+                  "orvo: start pending (check-point 1)",
+                  "orvo: start pending (check-point 2)",
+                  "orvo: start pending (check-point 3, about 30000 ms more)",
+                  "orvo: start pending (check-point 3), warming\\tup",
+                  "orvo: running, warming\\tup",
+                  "orvo: stop pending (check-point 1), warming\\tup",
+                  "orvo: stop pending (check-point 2, about 4000 ms more), warming\\tup",
+                  "orvo: stopped (exit code 0), warming\\tup",
+              }));
 }
 
 // SIGQUIT is the Java VM's, as in a Java console: a thread dump on its standard output.

@@ -61,6 +61,17 @@ std::string service_test::make_pipe(const std::string& name) const {
     return path;
 }
 
+std::vector<std::string> placed(std::vector<std::string> lines, const std::string& path,
+                                const std::string& marker) {
+    for (std::string& line : lines) {
+        const std::string::size_type at = line.find(marker);
+        if (at != std::string::npos) {
+            line.replace(at, marker.size(), path);
+        }
+    }
+    return lines;
+}
+
 void expect_report(const report& got, long state, long controls, long exit_code, long check_point,
                    long wait_hint) {
     EXPECT_EQ(got.state(), state);
