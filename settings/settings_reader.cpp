@@ -5,6 +5,7 @@
 
 #include "settings/exceptions.h"
 #include "settings/milliseconds.h"
+#include "settings/rotation_values.h"
 #include "settings/visible_text.h"
 
 namespace {
@@ -78,6 +79,53 @@ void start_server_element(settings_parse_context& context, const XML_Char** attr
     context.state = state_server;
 }
 
+bool has_attribute(const XML_Char** attributes, const char* name) {
+    for (const XML_Char** pair = attributes; *pair != nullptr; pair += 2) {
+        if (is(pair[0], name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// An attribute of "log" that `read` cannot take: the error points at the element's start
+// tag and says what the value must be.
+template <typename Value, typename Reader>
+std::optional<Value> log_attribute(const settings_parse_context& context,
+                                   const XML_Char** attributes, const char* name, Reader read,
+                                   const char* must_be) {
+    if (!has_attribute(attributes, name)) {
+        return std::nullopt; // unlike an absent one, an empty value is an error
+    }
+    const std::string text = get_attribute(attributes, name);
+    Value value{};
+    if (read(text, value)) {
+        return value;
+    }
+    throw element_error(context, std::string("the attribute \"") + name + "\" of \"log\" must be " +
+                                     must_be + ", not \"" + visible(text) + '"');
+}
+
+// Like the other attributes, a later "log" replaces the rotation with what it says, none
+// for what it leaves out. Every value is read before any field changes.
+void start_log_element(settings_parse_context& context, const XML_Char** attributes) {
+    settings_record& record = *context.target;
+    const std::optional<std::uint64_t> max_size = log_attribute<std::uint64_t>(
+        context, attributes, "max_size", read_log_size,
+        "a size from 1K to 1024G: digits, optionally followed by K, M or G");
+    const std::optional<bool> daily =
+        log_attribute<bool>(context, attributes, "daily", read_flag, "\"true\" or \"false\"");
+    const std::optional<std::uint32_t> max_files =
+        log_attribute<std::uint32_t>(context, attributes, "max_files", read_rotated_file_count,
+                                     "a whole number from 1 to 10000");
+    stdout_log(record) = get_attribute(attributes, "stdout");
+    stderr_log(record) = get_attribute(attributes, "stderr");
+    record.max_size = max_size;
+    record.daily = daily.value_or(false);
+    record.max_files = max_files;
+    context.state = state_log;
+}
+
 // One variable to set: a name the system can hold (neither empty nor with "=", which
 // separates name from value in the environment), its value as written.
 void start_env_element(settings_parse_context& context, const XML_Char** attributes) {
@@ -94,9 +142,7 @@ void start_in_setting(settings_parse_context& context, const XML_Char* name,
                       const XML_Char** attributes) {
     settings_record& record = *context.target;
     if (is(name, "log")) {
-        stdout_log(record) = get_attribute(attributes, "stdout");
-        stderr_log(record) = get_attribute(attributes, "stderr");
-        context.state = state_log;
+        start_log_element(context, attributes);
     } else if (is(name, "jvm")) {
         record.dll_path = get_attribute(attributes, "dll_path");
         record.class_path = get_attribute(attributes, "class_path");

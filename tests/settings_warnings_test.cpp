@@ -133,6 +133,11 @@ TEST_F(SettingsWarnings, EachTrapAtItsElement) {
 
         {"env values taken as written", "LOG\nJVM\nSERVER\n  <process>\n    <env name='A' value='$$HOME;${PATH};$5'/>\n    <env name='B' value='$HOME/x'/>\n    <env name=' C' value='%PATH%;${D'/>\n  </process>", {{7, 4, "env_not_expanded"}, {8, 4, "white_space"}, {8, 4, "env_not_expanded"}}, "write \"${HOME}\""},
 
+        {"rotation that keeps every rotated file", "  <log stdout='@/logs/out.log' stderr='@/logs/err.log' max_size='1M'/>\nJVM\nSERVER", {{2, 2, "rotation_keeps_all"}}, "the disk may still fill"},
+        {"daily rotation that keeps every rotated file", "  <log stdout='@/logs/out.log' stderr='@/logs/err.log' daily='true'/>\nJVM\nSERVER", {{2, 2, "rotation_keeps_all"}}},
+        {"a count of files without a rotation", "  <log stdout='@/logs/out.log' stderr='@/logs/err.log' daily='false' max_files='5'/>\nJVM\nSERVER", {{2, 2, "max_files_without_rotation"}}, "rotates nothing"},
+        {"rotation with a count of files", "  <log stdout='@/logs/out.log' stderr='@/logs/err.log' daily='true' max_files='5'/>\nJVM\nSERVER", {}},
+
         {"no time limits: missing, and empty", "LOG\nJVM\n  <server class='a/B' start_method='start' stop_method='stop' stop_timeout=''/>", {}, "", {{1, 0, "no_time_limit"}, {4, 2, "no_time_limit"}}},
     };
     // clang-format on

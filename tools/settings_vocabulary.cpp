@@ -96,6 +96,9 @@ const std::vector<attribute_rule>& attribute_rules() {
     static const std::vector<attribute_rule> rules = {
         {"log",     "stdout",            value_role::log_path,       true},
         {"log",     "stderr",            value_role::log_path,       true},
+        {"log",     "max_size",          value_role::rotation,       false},
+        {"log",     "daily",             value_role::rotation,       false},
+        {"log",     "max_files",         value_role::rotation,       false},
         {"jvm",     "dll_path",          value_role::library_path,   true},
         {"jvm",     "class_path",        value_role::class_path,     false},
         {"server",  "class",             value_role::java_class,     true},

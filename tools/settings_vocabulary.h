@@ -25,6 +25,7 @@ enum class value_role {
     java_class,    // a class name in the JVM's form
     java_method,   // a method name
     time_limit,    // milliseconds; the reader itself refuses a bad one
+    rotation,      // when and how far logs are rotated; the reader itself refuses a bad one
     variable_name, // an environment variable's name
     variable_value // an environment variable's value, with ${NAME} expanded
 };
