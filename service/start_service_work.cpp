@@ -10,6 +10,7 @@
 #include "service/exit_codes.h"
 #include "service/host_errors.h"
 #include "service/load_service_settings.h"
+#include "service/log_streams.h"
 #include "service/service_globals.h"
 #include "service/stop_path.h"
 #include "service/time_limits.h"
@@ -41,9 +42,16 @@ bool open_log(const std::string& path, platform::file_handle shared, platform::f
     return false;
 }
 
-void install(platform::standard_stream stream, platform::file_handle log) {
-    platform::move_to_end(log);
-    platform::set_standard_handle(stream, log);
+// Installs `log` as `stream`; false, with `exit_code`, when that fails.
+bool install(platform::standard_stream stream, platform::file_handle log, const std::string& path,
+             const rotation_rules& rules, std::uint32_t& exit_code) {
+    if (install_log(stream, log, path, rules)) {
+        return true;
+    }
+    const std::uint32_t error = platform::last_error();
+    write_host_failure("capture the output for log file \"" + path + "\"", error);
+    exit_code = platform::service_exit_code_for(error, exit_log_not_opened);
+    return false;
 }
 
 // Standard output is installed completely before standard error is opened, and both
@@ -51,16 +59,24 @@ void install(platform::standard_stream stream, platform::file_handle log) {
 // file named twice is opened once: a second handle would be refused by the first one's
 // sharing mode, and every error line lost.
 bool redirect_standard_handles(std::uint32_t& exit_code) {
+    const rotation_rules rules = rotation_rules_of(settings);
     platform::file_handle output = platform::invalid_file_handle;
-    if (!open_log(stdout_log(settings), platform::invalid_file_handle, output, exit_code)) {
+    if (!open_log(stdout_log(settings), platform::invalid_file_handle, output, exit_code) ||
+        !install(platform::standard_stream::output, output, stdout_log(settings), rules,
+                 exit_code)) {
         return false;
     }
-    install(platform::standard_stream::output, output);
     platform::file_handle error = platform::invalid_file_handle;
-    if (!open_log(stderr_log(settings), output, error, exit_code)) {
+    if (!open_log(stderr_log(settings), output, error, exit_code) ||
+        !install(platform::standard_stream::error, error, stderr_log(settings), rules, exit_code)) {
         return false;
     }
-    install(platform::standard_stream::error, error);
+    if (!start_log_rotation(rules)) {
+        const std::uint32_t failure = platform::last_error();
+        write_host_failure("start the rotation of the logs", failure);
+        exit_code = platform::service_exit_code_for(failure, exit_start_failed);
+        return false;
+    }
     return true;
 }
 
