@@ -1,25 +1,26 @@
 #include "bench/bare_parse.h"
 
-#include <fstream>
-#include <new>
+#include "settings/exceptions.h"
+#include "settings/xml_stream.h"
 
-#include <expat.h>
+namespace {
+
+class no_handler : public xml_handler {
+  public:
+    void on_start_element(const XML_Char*, const XML_Char**) override {}
+    void on_end_element(const XML_Char*) override {}
+    void on_character_data(const XML_Char*, int) override {}
+};
+
+} // namespace
 
 bool bare_expat_parse(const std::string& path) {
-    constexpr std::streamsize chunk = 4096;
-    const XML_Parser parser = XML_ParserCreate(nullptr);
-    if (parser == nullptr) {
-        throw std::bad_alloc();
+    no_handler handler;
+    xml_stream stream(handler);
+    try {
+        stream.parse_file(path);
+    } catch (const MXML::SyntaxException&) {
+        return false;
     }
-    std::ifstream file(path.c_str());
-    char buffer[chunk];
-    bool well_formed = true;
-    while (well_formed && !file.eof()) {
-        file.read(buffer, chunk);
-        const std::streamsize count = file.gcount();
-        well_formed = XML_Parse(parser, buffer, static_cast<int>(count),
-                                count < chunk ? XML_TRUE : XML_FALSE) != XML_STATUS_ERROR;
-    }
-    XML_ParserFree(parser);
-    return well_formed;
+    return true;
 }

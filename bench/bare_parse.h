@@ -1,9 +1,9 @@
 // The yardstick for the settings reader: Expat on the same file, read the same way, with
-// no handlers at all.
+// handlers that do nothing.
 #pragma once
 
 #include <string>
 
-// Streams the file at `path` through a parser without handlers, in chunks of the reader's
-// size (4096 bytes). False when the document is not well-formed.
+// Streams the file at `path` through a parser whose handlers do nothing, in the reader's
+// pieces. False when the document is not well-formed.
 bool bare_expat_parse(const std::string& path);

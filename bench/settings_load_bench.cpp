@@ -12,7 +12,7 @@
 #include <string>
 
 #include "bench/bare_parse.h"
-#include "settings/load_settings.h"
+#include "process/load_settings.h"
 
 namespace {
 

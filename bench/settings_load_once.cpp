@@ -9,8 +9,8 @@
 #include <iostream>
 
 #include "bench/bare_parse.h"
+#include "process/load_settings.h"
 #include "settings/exceptions.h"
-#include "settings/load_settings.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

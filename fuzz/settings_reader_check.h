@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <string>
 
-// Loads the file at `path`, whose content is data[0, size), in chunks as the service does
-// and in one piece, and aborts with a description when the two loads disagree or
-// anything but a settings exception escapes.
+// Reads the file at `path`, whose content is data[0, size), as the service does and from
+// memory in pieces of several sizes, then takes out of it each part that orvo-check's
+// warnings call ignored; aborts with a description when two reads disagree, when taking
+// out an ignored part changes the record, or when anything but a settings exception
+// escapes.
 void check_settings_input(const std::string& path, const std::uint8_t* data, std::size_t size);

@@ -26,18 +26,26 @@ void append_item(const std::string& item, std::string& output) {
 
 } // namespace
 
-std::string build_class_path(const std::string& class_path) {
-    std::string output;
+std::vector<std::string> class_path_items(const std::string& class_path) {
+    std::vector<std::string> items;
     std::string::size_type start = 0;
-    while (start <= class_path.size()) {
+    while (start < class_path.size()) {
         std::string::size_type end = class_path.find(';', start);
         if (end == std::string::npos) {
             end = class_path.size();
         }
         if (end > start) {
-            append_item(class_path.substr(start, end - start), output);
+            items.push_back(class_path.substr(start, end - start));
         }
         start = end + 1;
+    }
+    return items;
+}
+
+std::string build_class_path(const std::string& class_path) {
+    std::string output;
+    for (const std::string& item : class_path_items(class_path)) {
+        append_item(item, output);
     }
     return output;
 }
@@ -61,5 +69,15 @@ void collect_jar_files(const std::string& prefix, std::list<std::string>& paths)
 }
 
 std::string make_class_path_option(const std::string& class_path) {
-    return "-Djava.class.path=" + class_path;
+    return class_path_option_prefix + class_path;
+}
+
+bool is_class_path_option(const std::string& option) {
+    return option.compare(0, sizeof class_path_option_prefix - 1, class_path_option_prefix) == 0;
+}
+
+void add_class_path_option(settings_record& record) {
+    if (!record.class_path.empty()) {
+        record.options.push_back(make_class_path_option(build_class_path(record.class_path)));
+    }
 }

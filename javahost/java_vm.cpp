@@ -6,6 +6,7 @@
 #include "javahost/diagnostic.h"
 #include "javahost/vm_end_hooks.h"
 #include "platform/control_signals.h"
+#include "platform/last_error.h"
 #include "platform/path_list.h"
 
 JavaVM* java_vm = nullptr;
@@ -73,29 +74,63 @@ void release_library() {
     jvm_library = nullptr;
 }
 
-} // namespace
+// The system's code and words for the load or lookup that just failed, before any other
+// call can change them.
+vm_failure failure_here() {
+    const std::uint32_t code = platform::last_error();
+    return {code, platform::library_error()};
+}
 
-int create_java_vm(settings_record& record) {
-    host_settings = &record;
-    jvm_library = platform::load_jvm_library(record.dll_path);
+// Loads the library into jvm_library and finds its entry point; on failure says so and
+// leaves no library loaded.
+create_vm_function open_library(const std::string& path, int& result, vm_failure& failure) {
+    jvm_library = platform::load_jvm_library(path);
     if (jvm_library == nullptr) {
+        failure = failure_here();
         report_no_library();
-        return create_no_library;
+        result = create_no_library;
+        return nullptr;
     }
     const auto create = reinterpret_cast<create_vm_function>(
         platform::find_function(jvm_library, "JNI_CreateJavaVM"));
     if (create == nullptr) {
+        failure = failure_here();
         report_no_entry_point();
         release_library();
-        return create_no_entry_point;
+        result = create_no_entry_point;
+        return nullptr;
     }
-    if (call_create(create, record.options) != JNI_OK) {
-        // Whatever the library left there, there is no VM to use or destroy.
+    result = create_ok;
+    return create;
+}
+
+} // namespace
+
+int create_java_vm(settings_record& record, vm_failure* failure) {
+    host_settings = &record;
+    vm_failure found;
+    int result = create_ok;
+    const create_vm_function create = open_library(record.dll_path, result, found);
+    if (create != nullptr && call_create(create, record.options) != JNI_OK) {
+        // Whatever the library left there, there is no VM to use or destroy, and no system
+        // error of its making to report.
         java_vm = nullptr;
         report_vm_not_created();
         release_library();
-        return create_vm_failed;
+        result = create_vm_failed;
     }
-    note_vm_created();
-    return create_ok;
+    if (result == create_ok) {
+        note_vm_created();
+    } else if (failure != nullptr) {
+        *failure = found;
+    }
+    return result;
+}
+
+int check_vm_library(const std::string& path, vm_failure& failure) {
+    int result = create_ok;
+    if (open_library(path, result, failure) != nullptr) {
+        release_library();
+    }
+    return result;
 }

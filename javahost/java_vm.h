@@ -2,6 +2,9 @@
 // Java host and the service's stop path use.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include <jni.h>
 
 #include "platform/dynamic_library.h"
@@ -15,6 +18,14 @@ enum create_result : int {
     create_vm_failed = 3,      // JNI_CreateJavaVM failed
 };
 
+// Why create_java_vm failed, captured where it failed: the system's code and words for a
+// library that could not be loaded or has no JNI_CreateJavaVM (the code is 0 where the
+// system gives none: on Linux, and when the VM itself refused to start).
+struct vm_failure {
+    std::uint32_t code = 0;
+    std::string reason;
+};
+
 // The created VM; null until create_java_vm succeeds. Not reset when the VM is destroyed.
 extern JavaVM* java_vm;
 // The VM library while it is loaded; null when it could not be loaded or has been
@@ -26,8 +37,13 @@ extern settings_record* host_settings;
 // Loads the library named by `record.dll_path` and creates the Java VM with
 // `record.options`, in their order, unknown options refused. Keeps the address of
 // `record` in host_settings. On failure writes one diagnostic line, releases the library
-// if it was loaded, and returns the failure's create_result. Runs once per process:
-// a process can create only one Java VM. The VM is also given the "exit" and "abort"
+// if it was loaded, fills `failure` when given, and returns the failure's create_result. Runs once
+// per process: a process can create only one Java VM. The VM is also given the "exit" and "abort"
 // hooks of vm_end.h, after the configured options. Handlers that the process installed for its
 // stop signals are kept across the creation.
-int create_java_vm(settings_record& record);
+int create_java_vm(settings_record& record, vm_failure* failure = nullptr);
+
+// The first step of create_java_vm, for a check that goes no further: loads the library
+// named by `path` and finds JNI_CreateJavaVM in it, then releases it again. create_ok, or
+// the failure's create_result after its line, with `failure` filled.
+int check_vm_library(const std::string& path, vm_failure& failure);

@@ -24,10 +24,9 @@ bool start_check_result::passed() const {
 
 start_check_result check_java_start(settings_record& record) {
     start_check_result result;
-    result.created = create_java_vm(record);
-    if (result.created == create_no_library) {
-        result.load_error = platform::library_error();
-    }
+    vm_failure failure;
+    result.created = create_java_vm(record, &failure);
+    result.load_error = failure.reason;
     if (result.created != create_ok) {
         return result;
     }

@@ -23,16 +23,16 @@ path_kind kind_of_path(const std::string& path);
 // the system takes it as it is rather than looking for the name along its search order.
 bool names_folder(const std::string& path);
 
-// True when opening `path` for reading would wait for another process to open it too (a
-// named pipe without a writer): a file that cannot be read at once.
-bool opening_waits(const std::string& path);
-
 // `name` inside `folder`, with the system's separator between them.
 std::string in_folder(const std::string& folder, const std::string& name);
 
 // The folder part of a file's path, up to its last separator (kept); empty when the path
 // names no folder, that is, the file is in the current directory.
 std::string folder_of(const std::string& path);
+
+// The folder that holds `path`, as a path of its own: folder_of without its last separator,
+// which a root keeps ("/", "C:\"); "." when the path names no folder.
+std::string containing_folder(const std::string& path);
 
 // True when `path` means the same place whatever the current folder is: on Linux a path
 // from "/"; on Windows a drive with its root ("C:\", "C:/"), a network path ("\\server\share")

@@ -13,8 +13,12 @@ void write_host_error(const std::ostringstream& line) {
 }
 
 void write_host_failure(const std::string& what, std::uint32_t error) {
+    write_host_failure(what, platform::error_text(error));
+}
+
+void write_host_failure(const std::string& what, const std::string& reason) {
     std::ostringstream line;
-    line << "error: couldn't " << what << ": " << platform::error_text(error) << "."
+    line << "error: couldn't " << what << ": " << reason << "."
          << "\r\n";
     write_host_error(line);
 }

@@ -13,3 +13,6 @@ void write_host_error(const std::ostringstream& line);
 // Writes "error: couldn't WHAT: REASON." there, REASON the system's words for `error`, the
 // code that the failed call left.
 void write_host_failure(const std::string& what, std::uint32_t error);
+
+// The same with REASON given as words (the system's, captured where the call failed).
+void write_host_failure(const std::string& what, const std::string& reason);

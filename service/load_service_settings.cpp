@@ -1,14 +1,11 @@
 #include "service/load_service_settings.h"
 
-#include <exception>
 #include <sstream>
 
-#include "javahost/process_settings.h"
 #include "platform/last_error.h"
+#include "process/load_settings.h"
 #include "service/exit_codes.h"
 #include "service/host_errors.h"
-#include "settings/exceptions.h"
-#include "settings/load_settings.h"
 #include "settings/settings.h"
 
 namespace {
@@ -20,49 +17,48 @@ void write_settings_error(const std::string& path, const std::string& reason) {
          << "; check it with orvo-check."
          << "\r\n";
     write_host_error(line);
-    platform::set_last_error(exit_bad_configuration);
 }
 
-// Relative paths of the settings (logs, class path items, the JVM library, options the
-// JVM resolves) and of the Java program itself are taken from here on as relative to
-// the working directory.
-bool set_up_service_process(const std::string& settings_path) {
-    try {
-        if (set_up_process(settings_path, settings)) {
-            return true;
-        }
-    } catch (const std::exception& error) {
-        write_settings_error(settings_path, error.what()); // out of memory
-        return false;
-    }
-    const std::uint32_t error = platform::last_error();
-    write_host_failure("change to working directory \"" + settings.working_directory + "\"", error);
-    platform::set_last_error(platform::service_exit_code_for(error, exit_bad_directory));
-    return false;
+std::string syntax_reason(const MXML::SyntaxException& error) {
+    std::ostringstream reason;
+    reason << "it cannot be read or is not well-formed XML (parser error "
+           << static_cast<int>(error.error_code) << " at line " << error.line << ", column "
+           << error.column << ")";
+    return reason.str();
 }
 
-bool read_service_settings(const std::string& path) {
-    try {
-        read_settings(path, settings);
-        return true;
-    } catch (const MXML::SyntaxException& error) {
-        std::ostringstream reason;
-        reason << "it cannot be read or is not well-formed XML (parser error "
-               << static_cast<int>(error.error_code) << " at line " << error.line << ", column "
-               << error.column << ")";
-        write_settings_error(path, reason.str());
-    } catch (const load_exception& error) {
-        write_settings_error(path, error.what());
-    } catch (const std::exception& error) {
-        write_settings_error(path, error.what());
+// Says why the settings cannot be used, and gives the exit code the service stops with.
+std::uint32_t report_failure(const std::string& path, const settings_failure& failure) {
+    switch (failure.what) {
+    case settings_failure::kind::file:
+        write_host_failure("load settings file \"" + path + "\"", failure.reason);
+        break;
+    case settings_failure::kind::syntax:
+        write_settings_error(path, syntax_reason(*failure.syntax));
+        break;
+    case settings_failure::kind::document:
+        write_settings_error(path, failure.document->what());
+        break;
+    case settings_failure::kind::working_directory:
+        write_host_failure("change to working directory \"" + settings.working_directory + "\"",
+                           failure.reason);
+        return platform::service_exit_code_for(failure.code, exit_bad_directory);
+    case settings_failure::kind::other:
+        write_settings_error(path, failure.reason);
+        break;
     }
-    return false;
+    return exit_bad_configuration;
 }
 
 } // namespace
 
 bool load_service_settings(const std::string& path) {
-    return read_service_settings(path) && set_up_service_process(path);
+    const process_load load = load_process_settings(path, settings);
+    if (load.failure) {
+        platform::set_last_error(report_failure(path, *load.failure));
+        return false;
+    }
+    return true;
 }
 
 void report_missing_settings_path() {

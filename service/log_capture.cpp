@@ -5,6 +5,7 @@
 
 #include "platform/last_error.h"
 #include "platform/log_files.h"
+#include "service/log_lines.h"
 
 captured_log::captured_log(std::string path, platform::file_handle file,
                            const rotation_rules& rules, std::int64_t now)
@@ -182,7 +183,7 @@ void captured_log::make_change(std::int64_t now) {
     }
     retry_size_ = size_ + rules_.max_size.value_or(0);
     if (!failing_) {
-        news_.lines.push_back(reopen_failure_line(path_, error));
+        news_.lines.push_back(not_reopened_line(path_, platform::error_text(error)));
     }
     failing_ = true;
 }

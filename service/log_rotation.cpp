@@ -198,8 +198,3 @@ rotation_step rotate_live_file(const std::string& path, platform::file_handle cu
     platform::set_last_error(kept_error);
     return step;
 }
-
-std::string reopen_failure_line(const std::string& path, std::uint32_t error) {
-    return "error: couldn't reopen log file \"" + path + "\": " + platform::error_text(error) +
-           "; the old one stays in use.\r\n";
-}

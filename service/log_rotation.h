@@ -73,6 +73,3 @@ struct rotation_step {
 // `error` says why, and nothing else has changed.
 rotation_step rotate_live_file(const std::string& path, platform::file_handle current,
                                rotated_files& names, std::int64_t now);
-
-// "error: couldn't reopen log file "PATH": REASON; the old one stays in use." and CR LF.
-std::string reopen_failure_line(const std::string& path, std::uint32_t error);

@@ -12,15 +12,14 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-#include "javahost/diagnostic.h"
 #include "platform/last_error.h"
 #include "platform/log_files.h"
 #include "platform/write_watch.h"
+#include "service/log_lines.h"
 #include "service/log_streams.h"
 #include "service/report_status.h"
 
@@ -89,9 +88,7 @@ bool rotate(watched_log& log, std::uint64_t size, std::int64_t now) {
     if (step.error != 0) {
         log.retry_size = size + watch->rules.max_size.value_or(0);
         if (!log.failing) {
-            std::ostringstream line;
-            line << reopen_failure_line(log.path, step.error);
-            write_diagnostic(line);
+            report_not_reopened(log.path, platform::error_text(step.error));
         }
         log.failing = true;
         return false;

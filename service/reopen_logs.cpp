@@ -1,12 +1,10 @@
 #include "service/reopen_logs.h"
 
-#include <sstream>
 #include <string>
 
-#include "javahost/diagnostic.h"
 #include "platform/last_error.h"
 #include "platform/standard_handles.h"
-#include "service/log_rotation.h"
+#include "service/log_lines.h"
 #include "service/log_streams.h"
 #include "settings/settings.h"
 
@@ -14,7 +12,8 @@ namespace {
 
 struct reopened {
     platform::file_handle file; // the file now in place, or invalid_file_handle
-    std::uint32_t error;        // why the log could not be opened (the old one stays); 0
+    bool failed;                // the log could not be opened: the old one stays
+    std::string reason;         // why not, in the system's words
 };
 
 // Puts the log at `path` in place of `stream`; `shared` is the file just opened for the
@@ -22,22 +21,16 @@ struct reopened {
 reopened reopen(platform::standard_stream stream, const std::string& path,
                 platform::file_handle shared) {
     if (path.empty()) {
-        return {platform::invalid_file_handle, 0}; // never opened: nothing to reopen
+        return {platform::invalid_file_handle, false, {}}; // never opened: nothing to reopen
     }
     const platform::file_handle file =
         platform::names_open_file(path, shared) ? shared : platform::open_log_file(path);
     if (file == platform::invalid_file_handle) {
-        return {file, platform::last_error()};
+        return {file, true, platform::error_text(platform::last_error())};
     }
     platform::move_to_end(file);
     platform::set_standard_handle(stream, file);
-    return {file, 0};
-}
-
-void report_not_reopened(const std::string& path, std::uint32_t error) {
-    std::ostringstream line;
-    line << reopen_failure_line(path, error);
-    write_diagnostic(line);
+    return {file, false, {}};
 }
 
 } // namespace
@@ -53,12 +46,12 @@ bool reopen_logs() {
         reopen(platform::standard_stream::output, output_path, platform::invalid_file_handle);
     const reopened error = reopen(platform::standard_stream::error, error_path, output.file);
     // Written once both are in place, so that the lines reach the stderr log in use.
-    if (output.error != 0) {
-        report_not_reopened(output_path, output.error);
+    if (output.failed) {
+        report_not_reopened(output_path, output.reason);
     }
     // One log named for both streams is one failure, said once.
-    if (error.error != 0 && !(output.error != 0 && error_path == output_path)) {
-        report_not_reopened(error_path, error.error);
+    if (error.failed && !(output.failed && error_path == output_path)) {
+        report_not_reopened(error_path, error.reason);
     }
-    return output.error == 0 && error.error == 0;
+    return !output.failed && !error.failed;
 }

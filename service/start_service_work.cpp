@@ -116,10 +116,11 @@ start_outcome start_service_work() {
     }
     // A stop request while the Java VM is created must wait for it, not end the process.
     platform::hold_control_requests();
-    const int created = create_java_vm(settings);
+    vm_failure failure;
+    const int created = create_java_vm(settings, &failure);
     platform::release_control_requests();
     if (created != create_ok) {
-        return failed(platform::last_error());
+        return failed(platform::service_exit_code_for(failure.code, exit_start_failed));
     }
     java_side_started();
     const start_result started = start_server();

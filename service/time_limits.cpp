@@ -5,13 +5,14 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <system_error>
 #include <thread>
 
-#include "javahost/diagnostic.h"
+#include "platform/last_error.h"
 #include "platform/service_control.h"
 #include "service/exit_codes.h"
+#include "service/host_errors.h"
+#include "service/log_lines.h"
 #include "service/report_status.h"
 #include "service/service_end.h"
 #include "settings/settings.h"
@@ -44,11 +45,7 @@ std::uint32_t milliseconds_left(watch_clock::time_point deadline) {
 }
 
 [[noreturn]] void end_at_deadline(const char* what, std::uint32_t limit) {
-    end_service_now(exit_request_timeout, 0, [what, limit] {
-        std::ostringstream line;
-        line << "error: " << what << " did not complete within " << limit << " ms.\r\n";
-        write_diagnostic(line);
-    });
+    end_service_now(exit_request_timeout, 0, [what, limit] { report_deadline(what, limit); });
 }
 
 // Waits until the watch ends or the deadline passes; true when the deadline passed first.
@@ -81,17 +78,19 @@ void run_watch(std::uint64_t generation, const char* what, std::uint32_t limit,
     }
 }
 
-// Without a thread to watch, the limit cannot be kept; the service goes on unwatched
-// rather than fail a start or a stop that may well finish.
-void begin_watch(const char* what, std::uint32_t limit, watch_clock::time_point deadline,
-                 bool with_progress) {
+// False, with the system's reason, when no thread can watch: the limit cannot be kept.
+bool begin_watch(const char* what, std::uint32_t limit, watch_clock::time_point deadline,
+                 bool with_progress, std::string& reason) {
     std::lock_guard<std::mutex> hold(watch.lock);
     try {
         std::thread(run_watch, watch.generation + 1, what, limit, deadline, with_progress).detach();
-        ++watch.generation;
-        watch.active = true;
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& error) {
+        reason = error.code().message();
+        return false;
     }
+    ++watch.generation;
+    watch.active = true;
+    return true;
 }
 
 } // namespace
@@ -115,7 +114,14 @@ bool watch_start(std::uint32_t check_point) {
     if (left == 0) {
         end_at_deadline("start", limit);
     }
-    begin_watch("start", limit, deadline, false);
+    // A start_timeout that cannot be kept is no start_timeout: the start fails rather than
+    // run unwatched.
+    std::string reason;
+    if (!begin_watch("start", limit, deadline, false, reason)) {
+        write_host_failure("watch the start's time limit", reason);
+        platform::set_last_error(exit_start_failed);
+        return false;
+    }
     return true;
 }
 
@@ -129,9 +135,11 @@ std::uint32_t stop_wait_hint() {
 
 void watch_stop() {
     // Counted from the request: the stop-pending report that follows is already part of it.
-    if (settings.stop_timeout) {
-        const std::uint32_t limit = *settings.stop_timeout;
-        begin_watch("stop", limit, watch_clock::now() + milliseconds(limit), true);
+    std::string reason;
+    if (settings.stop_timeout &&
+        !begin_watch("stop", *settings.stop_timeout,
+                     watch_clock::now() + milliseconds(*settings.stop_timeout), true, reason)) {
+        report_not_watched("stop", reason);
     }
 }
 

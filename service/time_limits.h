@@ -15,7 +15,8 @@ void note_start_requested();
 
 // Once the settings are loaded: with a start_timeout, reports start pending with
 // `check_point` and the time left as its wait hint, and watches the rest of the start.
-// False when the report failed.
+// False, with the last-error code set, when the report failed, or when no thread can watch
+// the start (the line that says why written where the service manager looks).
 bool watch_start(std::uint32_t check_point);
 
 // True when the settings give the stop a deadline.
@@ -25,7 +26,8 @@ bool has_stop_timeout();
 std::uint32_t stop_wait_hint();
 
 // At the stop request, before stop pending is reported with check-point 1: with a
-// stop_timeout, watches the stop.
+// stop_timeout, watches the stop. When no thread can watch it, a line in the stderr log
+// says that the stop goes on without its limit.
 void watch_stop();
 
 // Before running or stopped is reported: ends the watch. False when its deadline has

@@ -1,4 +1,4 @@
-// The two ways in which reading a settings file can fail.
+// The ways in which reading a settings file can fail.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,16 @@ class load_exception : public std::domain_error {
 
     std::uint32_t line = 0;   // counted from 1; 0 when the error carries no position
     std::uint32_t column = 0; // counted from 0
+};
+
+// The settings file cannot be opened or read: the path names nothing, a folder or a named
+// pipe, or may not be read. The message is the system's reason, without a final period.
+class settings_file_error : public std::domain_error {
+  public:
+    settings_file_error(const std::string& reason, std::uint32_t code)
+        : std::domain_error(reason), system_code(code) {}
+
+    std::uint32_t system_code; // the system's error code; 0 for a reason of orvo's own
 };
 
 namespace MXML {

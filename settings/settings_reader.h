@@ -1,47 +1,47 @@
 // The parser callbacks that fill the settings record while the document streams through
-// Expat. They form a flat state machine over element names: no tree, no nesting depth.
+// Expat, walking the grammar's tables (settings_grammar.h): a flat state machine over
+// element names, with no tree and no nesting depth.
 #pragma once
 
-#include <cstdint>
-#include <exception>
+#include <cstddef>
 #include <sstream>
 #include <string>
 
-#include <expat.h>
-
 #include "settings/settings.h"
+#include "settings/settings_grammar.h"
+#include "settings/settings_observer.h"
+#include "settings/xml_stream.h"
 
-enum reader_state : std::int32_t {
-    state_root = 0,               // nothing yet, or the root element has been closed
-    state_setting = 1,            // inside the root element "setting"
-    state_log = 2,                // inside "log"
-    state_jvm = 3,                // inside "jvm"
-    state_option = 4,             // inside "option": text is collected
-    state_server = 5,             // inside "server"
-    state_start_method_param = 6, // inside "start_method_param": text is collected
-    state_process = 7,            // inside "process"
-};
+// The reader of one load: its state, the text of the current entry and the record it fills.
+class settings_parse_context : public xml_handler {
+  public:
+    // Fills `record` (not owned), telling `observer` (optional) about each part it meets.
+    settings_parse_context(settings_record& record, settings_observer* observer);
 
-// The user data of one load. It lives on the stack of load_settings().
-struct settings_parse_context {
+    // Reads the file at `path`, or `size` bytes in pieces of `piece` bytes (0: at once),
+    // through one parser. Raises what xml_stream raises, or load_exception when the root is
+    // not "setting", an attribute's value cannot be used, or an element follows the end of
+    // a "setting" nested in the root. Nothing is rolled back on failure.
+    void read_file(const std::string& path);
+    void read_bytes(const char* data, std::size_t size, std::size_t piece);
+
+    void on_start_element(const XML_Char* name, const XML_Char** attributes) override;
+    void on_end_element(const XML_Char* name) override;
+    void on_character_data(const XML_Char* data, int length) override;
+
     reader_state state = state_root;
     std::ostringstream text{std::ios_base::out}; // character data of the current entry
-    settings_record* target = nullptr;           // the record being filled, not owned
+    settings_record* target;                     // the record being filled, not owned
 
-    // A C++ exception must not unwind through Expat's C frames. A callback that meets a
-    // document error records it here and halts the parser; load_settings() raises it
-    // once XML_Parse has returned. While it is set, no callback touches the record.
-    XML_Parser parser = nullptr;
-    std::exception_ptr failure;
+  private:
+    void take(const element_rule& rule, const XML_Char** attributes);
+    void enter(reader_state next);
+    [[noreturn]] void refuse_at_root(const XML_Char* name) const;
+    xml_position here() const;
+
+    settings_observer* observer_;
+    const xml_stream* stream_ = nullptr; // while a read is under way, for positions
+    bool collecting_ = false;            // the state collects text
+    std::size_t depth_ = 0;              // elements open, whatever the reader makes of them
+    xml_position nested_end_;            // a nested "setting"'s end tag that ended the root's state
 };
-
-// The value of the attribute `name`, or "" when the element does not carry it.
-std::string get_attribute(const XML_Char** attributes, const char* name);
-
-// Empties the text accumulator and clears its state flags.
-void reset_text(settings_parse_context& context);
-
-// Expat callbacks; user_data is the settings_parse_context.
-void XMLCALL on_start_element(void* user_data, const XML_Char* name, const XML_Char** attributes);
-void XMLCALL on_end_element(void* user_data, const XML_Char* name);
-void XMLCALL on_character_data(void* user_data, const XML_Char* data, int length);

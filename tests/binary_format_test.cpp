@@ -7,8 +7,8 @@
 
 #include "binary_samples.h"
 #include "test_support.h"
-#include "tools/binary_format.h"
-#include "tools/jvm_report.h"
+#include "tools/settings_check/binary_format.h"
+#include "tools/settings_check/jvm_report.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "tools/check_report.h"
+#include "tools/orvo_check/record_report.h"
+#include "tools/settings_check/load_report.h"
 
 namespace {
 

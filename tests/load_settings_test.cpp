@@ -1,12 +1,18 @@
 // Reading settings files: the document's vocabulary, its surprises, and the two failures.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <list>
 #include <optional>
 #include <string>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include "platform/last_error.h"
+#include "process/load_settings.h"
 #include "settings/exceptions.h"
-#include "settings/load_settings.h"
 #include "settings/variable_expansion.h"
 #include "test_support.h"
 
@@ -85,15 +91,27 @@ TEST_F(LoadSettings, WrongRootWinsOverLaterSyntaxErrors) {
     EXPECT_THROW(load("<bad><unclosed></bad>"), load_exception);
 }
 
+// The nested setting's end tag ends the settings; what follows is refused where it stands,
+// saying why. At the end of the root, a nested setting changes nothing.
 TEST_F(LoadSettings, NestedSettingEndsTheRootAndNothingChangesAfterTheFailure) {
     try {
-        load("<setting><setting></setting><log stdout='late'/><jvm dll_path='x'/></setting>");
+        load("<setting><setting></setting>\n <log stdout='late'/><jvm dll_path='x'/></setting>");
         ADD_FAILURE() << "no exception";
     } catch (const load_exception& error) {
-        EXPECT_STREQ(error.what(), root_message);
+        EXPECT_STREQ(error.what(), "\"log\" follows the end tag of a \"setting\" nested in the "
+                                   "root \"setting\" (line 1, column 18), where the settings "
+                                   "ended: remove the nested \"setting\"");
+        EXPECT_EQ(error.line, 2u);
+        EXPECT_EQ(error.column, 1u);
     }
     EXPECT_EQ(stdout_log(record), "");
     EXPECT_EQ(record.dll_path, "");
+    settings_record fresh;
+    write_file(dir / "nested.xml",
+               "<setting><log stdout='a'/><setting><jvm dll_path='x'/></setting></setting>");
+    load_settings(dir / "nested.xml", fresh);
+    EXPECT_EQ(stdout_log(fresh), "a");
+    EXPECT_EQ(fresh.dll_path, "x");
 }
 
 TEST_F(LoadSettings, RepeatedElementsOverwriteAttributesAndAccumulateEntries) {
@@ -292,6 +310,7 @@ TEST_F(LoadSettings, AnEnvNameThatIsEmptyOrHoldsAnEqualsSignIsALoadError) {
 
 TEST(ExpandVariables, ReferencesAreReplacedAndEverythingElseKept) {
     const auto lookup = [](const std::string& name) {
+        EXPECT_EQ(name.find('='), std::string::npos) << "looked up " << name;
         return name == "A" ? std::string("alpha") : name == "PATH" ? "/bin" : "";
     };
     const std::pair<std::string, std::string> rows[] = {
@@ -309,6 +328,10 @@ TEST(ExpandVariables, ReferencesAreReplacedAndEverythingElseKept) {
         {"${A", "${A"},
         {"a$", "a$"},
         {"${A}b$$c${", "alphab$c${"},
+        // No variable's name holds "=": a reference that would, stays as written, rather
+        // than match a variable A whose value begins with "x=".
+        {"${A=x}", "${A=x}"},
+        {"${=}${A}", "${=}alpha"},
     };
     for (const auto& [value, expanded] : rows) {
         EXPECT_EQ(expand_variables(value, lookup), expanded) << value;
@@ -384,21 +407,53 @@ std::int32_t byte_index_of_empty_document() {
     return index;
 }
 
-TEST_F(LoadSettings, MissingOrEmptyFileIsASyntaxErrorWithoutElements) {
+TEST_F(LoadSettings, EmptyFileIsASyntaxErrorWithoutElements) {
     const std::int32_t empty_index = byte_index_of_empty_document();
     EXPECT_LE(empty_index, 0);
-    for (const std::string& path : {dir / "missing.xml", dir / "empty.xml", dir.path().string()}) {
-        SCOPED_TRACE(path);
-        write_file(dir / "empty.xml", "");
+    write_file(dir / "empty.xml", "");
+    try {
+        load_settings(dir / "empty.xml", record);
+        ADD_FAILURE() << "no exception";
+    } catch (const MXML::SyntaxException& error) {
+        EXPECT_EQ(error.error_code, XML_ERROR_NO_ELEMENTS);
+        EXPECT_EQ(error.byte_index, empty_index);
+        EXPECT_EQ(error.line, 1u);
+        EXPECT_EQ(error.column, 0u);
+        EXPECT_STREQ(error.what(), "");
+    }
+}
+
+// A path that names no readable file is said to be so, with the system's reason.
+TEST_F(LoadSettings, AFileThatCannotBeReadGivesTheSystemsReason) {
+#ifdef _WIN32
+    const std::uint32_t missing = 2;  // ERROR_FILE_NOT_FOUND
+    const std::uint32_t folder = 267; // ERROR_DIRECTORY, in orvo's own words
+    const std::string folder_reason = "it is a folder, not a file";
+#else
+    const std::uint32_t missing = ENOENT;
+    const std::uint32_t folder = EISDIR;
+    const std::string folder_reason = platform::error_text(EISDIR);
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+#endif
+    const struct {
+        std::string path;
+        std::uint32_t code;
+        std::string reason;
+    } rows[] = {
+        {dir / "missing.xml", missing, platform::error_text(missing)},
+        {dir.path().string(), folder, folder_reason},
+#ifndef _WIN32
+        {dir / "pipe", 0, "it is a named pipe, which is not waited on"},
+#endif
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
         try {
-            load_settings(path, record);
+            load_settings(row.path, record);
             ADD_FAILURE() << "no exception";
-        } catch (const MXML::SyntaxException& error) {
-            EXPECT_EQ(error.error_code, XML_ERROR_NO_ELEMENTS);
-            EXPECT_EQ(error.byte_index, empty_index);
-            EXPECT_EQ(error.line, 1u);
-            EXPECT_EQ(error.column, 0u);
-            EXPECT_STREQ(error.what(), "");
+        } catch (const settings_file_error& error) {
+            EXPECT_EQ(error.system_code, row.code);
+            EXPECT_EQ(error.what(), row.reason);
         }
     }
 }

@@ -221,8 +221,22 @@ for jvm in "" --jvm; do
 }' "" -- --json $jvm root.xml
 done
 
-expect 1 "" "missing.xml:1:0: error: no element found
-missing.xml: note: the file cannot be opened for reading" -- missing.xml
+# A path that names no readable file says what it names, with the system's reason.
+mkdir adir
+mkfifo pipe.xml
+expect 1 "" "missing.xml: error: couldn't load settings file \"missing.xml\": No such file or directory." -- missing.xml
+expect 1 "" "adir: error: couldn't load settings file \"adir\": Is a directory." -- adir
+expect 1 "" "pipe.xml: error: couldn't load settings file \"pipe.xml\": it is a named pipe, which is not waited on." -- pipe.xml
+expect 1 '{
+  "error": "file",
+  "message": "couldn'"'"'t load settings file \"adir\": Is a directory.",
+  "warnings": []
+}' "" -- --json adir
+if [ "$(id -u)" -ne 0 ]; then
+    printf '<setting/>' >secret.xml
+    chmod 000 secret.xml
+    expect 1 "" "secret.xml: error: couldn't load settings file \"secret.xml\": Permission denied." -- secret.xml
+fi
 
 [ "$failures" -eq 0 ] && echo "all orvo-check checks passed"
 exit $((failures > 0))

@@ -2,7 +2,10 @@
 // split again, and what becomes of the event source when a service goes.
 #include <gtest/gtest.h>
 
-#include "tools/service_command.h"
+#include <algorithm>
+
+#include "platform/file_status.h"
+#include "tools/orvo_service/service_command.h"
 
 namespace {
 
@@ -83,22 +86,32 @@ TEST(ServicePlan, DescriptionPreshutdownFoldersAndWhatRunsAsCode) {
     record.stop_timeout = 2147483647;
     EXPECT_EQ(preshutdown_timeout(record), 2147493647u);
 
-    EXPECT_EQ(containing_folder("C:\\logs\\out.log"), "C:\\logs");
-    EXPECT_EQ(containing_folder("C:\\out.log"), "C:\\");
-    EXPECT_EQ(containing_folder("out.log"), "");
+    // The paths of the system the program runs on.
+#ifdef _WIN32
+    const std::string root = "C:\\";
+#else
+    const std::string root = "/";
+#endif
+    const auto at = [&root](std::string path) {
+        std::replace(path.begin(), path.end(), '/', platform::folder_separator);
+        return root + path;
+    };
+    EXPECT_EQ(platform::containing_folder(at("logs/out.log")), at("logs"));
+    EXPECT_EQ(platform::containing_folder(at("out.log")), root);
+    EXPECT_EQ(platform::containing_folder("out.log"), ".");
 
-    record.dll_path = "C:\\jdk\\bin\\server\\jvm.dll";
-    record.class_path = "C:\\app\\lib\\*;C:\\app\\classes";
-    record.options = {"-Xmx64m",
-                      "-Djava.class.path=C:\\app\\lib\\a.jar;C:\\app\\lib\\b.jar;C:\\app\\classes"};
-    EXPECT_EQ(files_run_as_code(record, "C:\\app\\settings.xml"),
-              (std::vector<std::string>{"C:\\app\\settings.xml", "C:\\jdk\\bin\\server\\jvm.dll",
-                                        "C:\\app\\lib", "C:\\app\\lib\\a.jar",
-                                        "C:\\app\\lib\\b.jar", "C:\\app\\classes"}));
+    record.dll_path = at("jdk/bin/server/jvm.dll");
+    record.class_path = at("app/lib/*") + ";" + at("app/classes");
+    record.options = {"-Xmx64m", "-Djava.class.path=" + at("app/lib/a.jar") + ";" +
+                                     at("app/lib/b.jar") + ";" + at("app/classes")};
+    EXPECT_EQ(files_run_as_code(record, at("app/settings.xml")),
+              (std::vector<std::string>{at("app/settings.xml"), at("jdk/bin/server/jvm.dll"),
+                                        at("app/lib"), at("app/lib/a.jar"), at("app/lib/b.jar"),
+                                        at("app/classes")}));
     record.dll_path = "jvm.dll"; // looked for along the search order: no one file to check
     record.class_path.clear();   // the option is then one of the settings' own
-    EXPECT_EQ(files_run_as_code(record, "C:\\app\\settings.xml"),
-              (std::vector<std::string>{"C:\\app\\settings.xml"}));
+    EXPECT_EQ(files_run_as_code(record, at("app/settings.xml")),
+              (std::vector<std::string>{at("app/settings.xml")}));
 }
 
 TEST(EventSource, StaysWhileAnotherServiceRunsOrvoAndIsNeverTakenFromOthers) {

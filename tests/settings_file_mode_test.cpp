@@ -1,5 +1,5 @@
-// How the settings file's bytes reach the parser on each system. The file is read in the
-// C++ library's default (text) mode: on Windows a carriage return and line feed pair
+// How the settings file's bytes reach the parser on each system. The file is read as the
+// C runtime's text mode reads it: on Windows a carriage return and line feed pair
 // arrives as one line feed, so the byte index of a syntax error counts the pairs as one
 // byte there; elsewhere the bytes arrive as stored. Lines and columns agree on both,
 // since the parser counts either form as one line end.
@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "process/load_settings.h"
 #include "settings/exceptions.h"
-#include "settings/load_settings.h"
 #include "test_support.h"
 
 namespace {

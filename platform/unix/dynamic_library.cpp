@@ -3,16 +3,20 @@
 
 #include <dlfcn.h>
 
+#include "platform/last_error.h"
+
 namespace platform {
 
 namespace {
 
 // dlerror() forgets its message once read; keep it for library_error().
-thread_local std::string last_error;
+thread_local std::string last_message;
 
+// dlopen and dlsym give words but no error code: the last-error code says so with 0.
 void note_error() {
     const char* message = dlerror();
-    last_error = message != nullptr ? message : "unknown error";
+    last_message = message != nullptr ? message : "unknown error";
+    set_last_error(0);
 }
 
 } // namespace
@@ -20,7 +24,7 @@ void note_error() {
 library_handle load_library(const std::string& name) {
     // dlopen("") would hand back the program itself, where Windows loads nothing.
     if (name.empty()) {
-        last_error = "empty library name";
+        last_message = "empty library name";
         return nullptr;
     }
     // Resolved at once, so that a library with a missing dependency fails here and not
@@ -49,7 +53,7 @@ void free_library(library_handle library) {
 }
 
 std::string library_error() {
-    return last_error;
+    return last_message;
 }
 
 } // namespace platform

@@ -15,11 +15,6 @@ path_kind kind_of_path(const std::string& path) {
     return S_ISDIR(status.st_mode) ? path_kind::directory : path_kind::file;
 }
 
-bool opening_waits(const std::string& path) {
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && S_ISFIFO(status.st_mode);
-}
-
 bool names_folder(const std::string& path) {
     return path.find('/') != std::string::npos;
 }
@@ -34,6 +29,17 @@ std::string in_folder(const std::string& folder, const std::string& name) {
 std::string folder_of(const std::string& path) {
     const std::string::size_type slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string containing_folder(const std::string& path) {
+    std::string folder = folder_of(path);
+    if (folder.empty()) {
+        return ".";
+    }
+    if (folder.size() > 1) {
+        folder.pop_back();
+    }
+    return folder;
 }
 
 std::string resolved_in(const std::string& folder, const std::string& path) {

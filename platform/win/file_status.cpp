@@ -15,11 +15,6 @@ path_kind kind_of_path(const std::string& path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? path_kind::directory : path_kind::file;
 }
 
-// A path that CreateFile opens never waits for a peer.
-bool opening_waits(const std::string&) {
-    return false;
-}
-
 bool names_folder(const std::string& path) {
     return path.find_first_of("\\/") != std::string::npos;
 }
@@ -34,6 +29,21 @@ std::string in_folder(const std::string& folder, const std::string& name) {
 std::string folder_of(const std::string& path) {
     const std::string::size_type separator = path.find_last_of("\\/:");
     return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+std::string containing_folder(const std::string& path) {
+    std::string folder = folder_of(path);
+    if (folder.empty()) {
+        return ".";
+    }
+    // A root keeps its separator ("C:\", "\"), and "C:" is a folder of its own (drive C's
+    // current one).
+    const bool root =
+        folder.size() == 1 || folder.back() == ':' || (folder.size() == 3 && folder[1] == ':');
+    if (!root) {
+        folder.pop_back();
+    }
+    return folder;
 }
 
 // "C:x" is not absolute (it is relative to drive C's own current folder), but joining

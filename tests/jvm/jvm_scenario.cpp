@@ -22,7 +22,7 @@
 
 #include "javahost/java_vm.h"
 #include "javahost/server.h"
-#include "settings/load_settings.h"
+#include "process/load_settings.h"
 
 namespace {
 

@@ -126,9 +126,9 @@ struct failed_reopen {
     const char* renamed[2][2]; // what is renamed before SIGUSR1, from, to
     const char* made_folder;   // a folder made where a log was, or null
     const char* failed;        // the log that cannot be reopened
+    const char* reason;        // why, as the system says
     const char* output_after;  // where standard output and error point then
     const char* error_after;
-    const char* reason; // the system's words for why
 };
 
 void PrintTo(const failed_reopen& reopen, std::ostream* out) {
@@ -141,26 +141,26 @@ const failed_reopen failed_reopens[] = {
      {{"out.log", "out.log.1"}, {"err.log", "err.log.1"}},
      "out.log",
      "out.log",
+     "Is a directory",
      "out.log.1",
-     "err.log",
-     "Is a directory"},
+     "err.log"},
     // One file for both streams: said once.
     {"one_log_for_both_now_a_folder",
      "out.log",
      {{"out.log", "out.log.1"}, {"out.log.1", "out.log.1"}},
      "out.log",
      "out.log",
+     "Is a directory",
      "out.log.1",
-     "out.log.1",
-     "Is a directory"},
+     "out.log.1"},
     {"folder_of_the_log_gone",
      "logs/err.log",
      {{"out.log", "out.log.1"}, {"logs", "logs.1"}},
      nullptr,
      "logs/err.log",
+     "No such file or directory",
      "out.log",
-     "logs.1/err.log",
-     "No such file or directory"},
+     "logs.1/err.log"},
 };
 
 class service_failed_reopen : public service_test,

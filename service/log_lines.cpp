@@ -1,0 +1,38 @@
+#include "service/log_lines.h"
+
+#include <sstream>
+
+#include "platform/standard_error.h"
+
+namespace {
+
+void write_line(const std::ostringstream& line) {
+    const std::string bytes = line.str();
+    platform::write_standard_error(bytes.data(), bytes.size());
+}
+
+} // namespace
+
+void report_not_reopened(const std::string& path, const std::string& reason) {
+    std::ostringstream line;
+    line << not_reopened_line(path, reason);
+    write_line(line);
+}
+
+std::string not_reopened_line(const std::string& path, const std::string& reason) {
+    return "error: couldn't reopen log file \"" + path + "\": " + reason +
+           "; the old one stays in use.\r\n";
+}
+
+void report_deadline(const char* what, std::uint32_t limit) {
+    std::ostringstream line;
+    line << "error: " << what << " did not complete within " << limit << " ms.\r\n";
+    write_line(line);
+}
+
+void report_not_watched(const char* what, const std::string& reason) {
+    std::ostringstream line;
+    line << "error: couldn't watch the " << what << "'s time limit: " << reason
+         << "; it goes on without one.\r\n";
+    write_line(line);
+}

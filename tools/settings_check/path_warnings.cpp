@@ -1,0 +1,233 @@
+// The checks of paths, as the service would resolve them: the working directory, the two
+// logs, the JVM library and the class path items.
+#include <algorithm>
+#include <filesystem>
+#include <list>
+#include <set>
+
+#include "javahost/class_path.h"
+#include "platform/file_status.h"
+#include "tools/settings_check/settings_facts.h"
+
+namespace {
+
+#ifdef _WIN32
+const char relative_consequence[] = "a Windows service resolves it in C:\\Windows\\System32";
+const char create_log_folder[] = "create the folder";
+#else
+const char relative_consequence[] =
+    "a systemd service resolves it in \"/\" unless its unit sets WorkingDirectory=";
+const char create_log_folder[] =
+    "create the folder, or let the unit's LogsDirectory= make it when the service starts";
+#endif
+
+// Where relative paths lead: the working directory, when the settings set one.
+struct path_base {
+    std::string folder; // "" for this process's current folder
+    bool set = false;   // a working directory is set, so relative paths are meaningful
+};
+
+// White space at the ends of a path is part of it and is reported alone: the path's other
+// checks would only describe its consequences.
+bool report_white_space(const std::string& what, const std::string& path, text_position at,
+                        std::vector<settings_warning>& warnings) {
+    const std::string ends = white_space_at_ends(path);
+    if (!ends.empty()) {
+        add_warning(warnings, at, "white_space",
+                    what + " " + shown(path) + " " + ends +
+                        ", which orvo keeps as part of the path: remove it");
+    }
+    return !ends.empty();
+}
+
+void check_relative(const std::string& what, const std::string& path, const path_base& base,
+                    text_position at, std::vector<settings_warning>& warnings) {
+    if (!base.set && !platform::is_absolute_path(path)) {
+        add_warning(warnings, at, "relative_path",
+                    what + " " + shown(path) + " is relative: " + relative_consequence +
+                        "; set working_directory in a \"process\" element, or write the whole "
+                        "path");
+    }
+}
+
+path_base working_directory(const settings_facts& facts, std::vector<settings_warning>& warnings) {
+    path_base base;
+    const element_occurrence* process = facts.last_of("process");
+    const std::string folder = process != nullptr ? process->attribute("working_directory") : "";
+    if (folder.empty()) {
+        return base;
+    }
+    base.set = true;
+    if (report_white_space("the working directory", folder, process->at, warnings)) {
+        return base;
+    }
+    // A relative working directory is relative to the settings file's own folder, as the
+    // service resolves it.
+    base.folder = platform::resolved_in(platform::folder_of(facts.path), folder);
+    if (platform::kind_of_path(base.folder) != platform::path_kind::directory) {
+        add_warning(warnings, process->at, "working_directory_missing",
+                    "the working directory " + shown(folder) +
+                        (base.folder != folder ? " (" + shown(base.folder) + ")" : "") +
+                        " is no folder: the service will not start; create it or correct the "
+                        "path");
+    }
+    return base;
+}
+
+void check_log(const char* name, const std::string& path, const path_base& base, text_position at,
+               std::vector<settings_warning>& warnings) {
+    const std::string what = std::string("the ") + name + " log";
+    if (path.empty() || report_white_space(what, path, at, warnings)) {
+        return;
+    }
+    check_relative(what, path, base, at, warnings);
+    const std::string file = platform::resolved_in(base.folder, path);
+    const std::string folder = platform::containing_folder(file);
+    const platform::path_kind kind = platform::kind_of_path(file);
+    const std::string fails = ": the service cannot open it, and its start fails";
+    const std::string account = " (the service's account may differ from the user running "
+                                "orvo-check); let the service's account write there";
+    if (kind == platform::path_kind::directory) {
+        add_warning(warnings, at, "log_not_writable",
+                    what + " " + shown(path) + " is a folder" + fails + "; name a file");
+    } else if (platform::kind_of_path(folder) != platform::path_kind::directory) {
+        add_warning(warnings, at, "log_folder_missing",
+                    "the folder " + shown(folder) + " of " + what + " does not exist" + fails +
+                        "; " + create_log_folder);
+    } else if (kind == platform::path_kind::file && !platform::may_write(file)) {
+        add_warning(warnings, at, "log_not_writable",
+                    what + " " + shown(file) + " may not be written by this user" + fails +
+                        account);
+    } else if (kind == platform::path_kind::missing && !platform::may_write(folder)) {
+        add_warning(warnings, at, "log_not_writable",
+                    "this user may not create " + what + " in the folder " + shown(folder) + fails +
+                        account);
+    }
+}
+
+void check_logs(const settings_facts& facts, const path_base& base,
+                std::vector<settings_warning>& warnings) {
+    const element_occurrence* log = facts.last_of("log");
+    if (log != nullptr) {
+        check_log("stdout", log->attribute("stdout"), base, log->at, warnings);
+        check_log("stderr", log->attribute("stderr"), base, log->at, warnings);
+    }
+}
+
+// A bare name is looked for along the system's library search order, whatever the working
+// directory.
+void check_library(const settings_facts& facts, const path_base& base,
+                   std::vector<settings_warning>& warnings) {
+    const element_occurrence* jvm = facts.last_of("jvm");
+    const std::string path = jvm != nullptr ? jvm->attribute("dll_path") : "";
+    if (path.empty() || report_white_space("dll_path", path, jvm->at, warnings)) {
+        return;
+    }
+    if (!platform::names_folder(path)) {
+        add_warning(warnings, jvm->at, "relative_path",
+                    "dll_path " + shown(path) +
+                        " names no folder: the system looks for it along its library search "
+                        "order, not in a folder of yours; write the whole path");
+        return;
+    }
+    check_relative("dll_path", path, base, jvm->at, warnings);
+}
+
+// Two items name the same thing when their paths are the same once "." and ".." are taken
+// out (letter case aside on Windows).
+std::string same_place_key(const std::string& path) {
+    std::string key = path;
+    try {
+        key = std::filesystem::path(path).lexically_normal().generic_string();
+    } catch (const std::exception&) {
+        // Bytes that the system's code page cannot convert: compare as written.
+    }
+#ifdef _WIN32
+    std::transform(key.begin(), key.end(), key.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+#endif
+    return key;
+}
+
+void check_starred_item(const std::string& item, const std::string& prefix, text_position at,
+                        std::vector<settings_warning>& warnings) {
+    std::list<std::string> jars;
+    collect_jar_files(prefix, jars);
+    if (!jars.empty()) {
+        return;
+    }
+    std::string folder = platform::folder_of(prefix);
+    const std::string name_start = prefix.substr(folder.size());
+    folder = folder.empty() ? "." : folder;
+    std::string reason;
+    if (platform::kind_of_path(folder) != platform::path_kind::directory) {
+        reason = "the folder " + shown(folder) + " does not exist";
+    } else if (name_start.empty()) {
+        reason = "the folder " + shown(folder) +
+                 " holds no file whose name ends in \".jar\" (exactly so: \".JAR\" is not taken)";
+    } else {
+        reason = "the folder " + shown(folder) + " holds no file whose name begins with " +
+                 shown(name_start) +
+                 " and ends in \".jar\"; for the .jar files of a folder, write the folder, a "
+                 "separator, then \"*\"";
+    }
+    add_warning(warnings, at, "class_path_no_jars",
+                "the class path item " + shown(item) + " finds no .jar file: " + reason);
+}
+
+void check_plain_item(const std::string& item, const std::string& path, text_position at,
+                      std::vector<settings_warning>& warnings) {
+    if (platform::kind_of_path(path) != platform::path_kind::missing) {
+        return;
+    }
+    std::string message = "the class path item " + shown(item) + " does not exist";
+    if (path != item) {
+        message += " (" + shown(path) + ")";
+    }
+    if (item.find('*') != std::string::npos) {
+        message += ": only an item whose last character is \"*\" stands for the .jar files of "
+                   "a folder, as in \"lib/*\"";
+    } else {
+        message += ": the JVM finds nothing there; correct or remove it";
+    }
+    add_warning(warnings, at, "class_path_missing", message);
+}
+
+void check_class_path(const settings_facts& facts, const path_base& base,
+                      std::vector<settings_warning>& warnings) {
+    const element_occurrence* jvm = facts.last_of("jvm");
+    const std::string class_path = jvm != nullptr ? jvm->attribute("class_path") : "";
+    std::set<std::string> seen;
+    for (const std::string& item : class_path_items(class_path)) {
+        if (report_white_space("the class path item", item, jvm->at, warnings)) {
+            continue;
+        }
+        check_relative("the class path item", item, base, jvm->at, warnings);
+        const bool starred = item.back() == '*';
+        const std::string path =
+            platform::resolved_in(base.folder, starred ? item.substr(0, item.size() - 1) : item);
+        if (starred) {
+            check_starred_item(item, path, jvm->at, warnings);
+        } else {
+            check_plain_item(item, path, jvm->at, warnings);
+        }
+        const std::string key = same_place_key(path) + (starred ? "*" : "");
+        if (!seen.insert(key).second) {
+            add_warning(warnings, jvm->at, "class_path_duplicate",
+                        "the class path item " + shown(item) + " names " +
+                            (starred ? "a folder" : "a path") +
+                            " that an item before it names too, so the JVM gets it twice: "
+                            "keep one of them");
+        }
+    }
+}
+
+} // namespace
+
+void check_paths(const settings_facts& facts, std::vector<settings_warning>& warnings) {
+    const path_base base = working_directory(facts, warnings);
+    check_logs(facts, base, warnings);
+    check_library(facts, base, warnings);
+    check_class_path(facts, base, warnings);
+}
