@@ -21,10 +21,13 @@
 //                                     waits for a thread that never ends)
 //   -Dstandin.end=MOMENT:wait=NAME    on Windows, the call returns once the named event is
 //                                     set (a slow method)
-//   -Dstandin.write=MOMENT:T:N[:LEN]  T threads each write N numbered lines to standard
+//   -Dstandin.write=MOMENT:T:N[:LEN[:STREAM]]
+//                                     T threads each write N numbered lines to standard
 //                                     output ("out T I") and as many to standard error
-//                                     ("err T I"), each in one write call, padded to LEN
-//                                     bytes with the line end; the moment waits for them.
+//                                     ("err T I"), or to STREAM only ("out", "err"), each
+//                                     in one write call, padded to LEN bytes with the line
+//                                     end; the moment waits for them, and the record gets
+//                                     how long they took and the slowest write call.
 //                                     MOMENT as for an end, which follows the writes; for
 //                                     event=NAME each time the event NAME is set, after
 //                                     which the event NAME-done is set (Windows)
@@ -81,6 +84,8 @@ struct write_plan {
     int threads = 1;
     long lines = 0;
     std::size_t length = 0; // of each line with its end; shorter lines are padded
+    bool to_output = true;
+    bool to_error = true;
 };
 
 struct vm_state {

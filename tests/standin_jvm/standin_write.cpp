@@ -1,6 +1,8 @@
 // The stand-in VM writing to its standard streams as a Java program's threads do: each
 // line in one write call of the standard handle as it is at that moment, from several
 // threads at once.
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <thread>
 
@@ -42,17 +44,29 @@ std::string numbered_line(const char* stream, int thread, long index, std::size_
     return line + line_end;
 }
 
-void write_lines(const write_plan& plan, int thread) {
+// Writes one thread's lines; the longest that one write call took, in microseconds.
+long long write_lines(const write_plan& plan, int thread) {
+    long long slowest = 0;
     for (long i = 0; i < plan.lines; ++i) {
-        write_line(false, numbered_line("out", thread, i, plan.length));
-        write_line(true, numbered_line("err", thread, i, plan.length));
+        for (const bool to_error : {false, true}) {
+            if (to_error ? !plan.to_error : !plan.to_output) {
+                continue;
+            }
+            const std::string line = numbered_line(to_error ? "err" : "out", thread, i, plan.length);
+            const auto before = std::chrono::steady_clock::now();
+            write_line(to_error, line);
+            const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+                std::chrono::steady_clock::now() - before);
+            slowest = std::max<long long>(slowest, took.count());
+        }
     }
+    return slowest;
 }
 
 } // namespace
 
 bool add_write(vm_state& vm, const std::string& value) {
-    // MOMENT:THREADS:LINES[:LENGTH]; an event name may hold no ":".
+    // MOMENT:THREADS:LINES[:LENGTH[:STREAM]]; an event name may hold no ":".
     const auto first = value.find(':');
     const auto second = first == std::string::npos ? first : value.find(':', first + 1);
     if (second == std::string::npos) {
@@ -64,7 +78,12 @@ bool add_write(vm_state& vm, const std::string& value) {
     char* end = nullptr;
     plan.lines = std::strtol(value.c_str() + second + 1, &end, 10);
     if (*end == ':') {
-        plan.length = static_cast<std::size_t>(std::strtoul(end + 1, nullptr, 10));
+        plan.length = static_cast<std::size_t>(std::strtoul(end + 1, &end, 10));
+    }
+    if (*end == ':') {
+        const std::string stream = end + 1;
+        plan.to_output = stream == "out";
+        plan.to_error = stream == "err";
     }
     if (plan.threads < 1 || plan.lines < 0) {
         return false;
@@ -85,12 +104,19 @@ std::vector<write_plan> writes_at(const vm_state& vm, const std::string& moment)
 
 void write_burst(const write_plan& plan) {
     std::vector<std::thread> writers;
+    std::vector<long long> slowest(static_cast<std::size_t>(plan.threads));
+    const auto began = std::chrono::steady_clock::now();
     for (int t = 0; t < plan.threads; ++t) {
-        writers.emplace_back(write_lines, plan, t);
+        writers.emplace_back([&plan, &slowest, t] { slowest[t] = write_lines(plan, t); });
     }
     for (std::thread& writer : writers) {
         writer.join();
     }
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - began);
+    std::lock_guard<std::mutex> hold(state_lock());
+    record("burst " + plan.moment + " took_us=" + std::to_string(took.count()) +
+           " slowest_write_us=" + std::to_string(*std::max_element(slowest.begin(), slowest.end())));
 }
 
 void watch_write_events(const vm_state& vm) {
