@@ -34,6 +34,7 @@ class write_watch {
     int notify_ = -1;            // the inotify instance; -1 when there is none
     int requests_[2] = {-1, -1}; // wake()'s pipe
     bool watching_ = false;      // every armed file has a watch
+    std::vector<int> watches_;   // the watches armed last
 };
 
 } // namespace platform

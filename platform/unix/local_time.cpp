@@ -12,7 +12,10 @@ namespace {
 constexpr std::int64_t ms_per_second = 1000;
 constexpr std::int64_t ms_per_hour = 3600 * ms_per_second;
 
+// localtime_r need not look at TZ again: the settings' env elements may have set it since
+// the time zone was first read.
 std::tm local_fields(std::time_t seconds) {
+    tzset();
     std::tm fields{};
     localtime_r(&seconds, &fields);
     return fields;

@@ -39,13 +39,24 @@ write_watch::~write_watch() {
 
 void write_watch::arm(const std::vector<file_handle>& files) {
     const int saved_errno = errno;
+    std::vector<int> armed;
     watching_ = notify_ >= 0;
     for (const file_handle file : files) {
         // The descriptor's own file, whatever name it has now or none.
         const std::string path = "/proc/self/fd/" + std::to_string(file);
-        watching_ =
-            watching_ && inotify_add_watch(notify_, path.c_str(), IN_MODIFY | IN_ONESHOT) >= 0;
+        const int watch =
+            notify_ < 0 ? -1 : inotify_add_watch(notify_, path.c_str(), IN_MODIFY | IN_ONESHOT);
+        watching_ = watching_ && watch >= 0;
+        armed.push_back(watch);
     }
+    // A file no longer watched (a log rotated away) must not keep a watch that it may never
+    // use up; one already used up is gone, and removing it again changes nothing.
+    for (const int watch : watches_) {
+        if (std::find(armed.begin(), armed.end(), watch) == armed.end()) {
+            inotify_rm_watch(notify_, watch);
+        }
+    }
+    watches_ = armed;
     errno = saved_errno;
 }
 
