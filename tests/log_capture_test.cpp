@@ -7,6 +7,7 @@
 
 #include "platform/local_time.h"
 #include "platform/log_files.h"
+#include "rotated_logs.h"
 #include "service/log_capture.h"
 #include "service/log_rotation.h"
 #include "test_support.h"
@@ -106,13 +107,8 @@ class CapturedLog : public ::testing::Test {
 
     // The rotated files by name, then the live file.
     std::vector<std::string> files() const {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::directory_iterator(dir.path())) {
-            if (is_rotated_name("out.log", entry.path().filename().string())) {
-                found.push_back(entry.path().string());
-            }
-        }
-        std::sort(found.begin(), found.end());
+        std::vector<std::string> found =
+            orvo_test::rotated_files_of(dir.path().string(), "out.log");
         found.push_back(live);
         return found;
     }

@@ -39,7 +39,8 @@ double seconds_since(LARGE_INTEGER began) {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart - began.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(now.QuadPart - began.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
 }
 
 // The bytes in out.log and its rotated files in `folder`.
@@ -67,7 +68,8 @@ void write_settings(const std::string& folder, const char* rotation, const burst
     settings << "<setting>\n  <log stdout='" << folder << "\\out.log' stderr='" << folder
              << "\\err.log' " << rotation << "/>\n  <jvm dll_path='"
              << windows_path(ORVO_RECORDING_JVM) << "'>\n"
-             << "    <option>-Drecording.standin=" << windows_path(ORVO_STANDIN_JVM) << "</option>\n"
+             << "    <option>-Drecording.standin=" << windows_path(ORVO_STANDIN_JVM)
+             << "</option>\n"
              << "    <option>-Drecording.file=" << folder << "\\record.txt</option>\n"
              << "    <option>-Dstandin.class=orvo/Bench</option>\n"
              << "    <option>-Dstandin.method=orvo/Bench.start()V</option>\n"
@@ -87,12 +89,12 @@ class bench_service {
             DeleteService(old);
             CloseServiceHandle(old);
         }
-        const std::string command = "\"" + windows_path(ORVO_EXECUTABLE) + "\" \"" + folder +
-                                    "\\settings.xml\"";
-        service_ = CreateServiceA(manager_, service_name, service_name, SERVICE_ALL_ACCESS,
-                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                  SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr,
-                                  nullptr, nullptr, nullptr);
+        const std::string command =
+            "\"" + windows_path(ORVO_EXECUTABLE) + "\" \"" + folder + "\\settings.xml\"";
+        service_ =
+            CreateServiceA(manager_, service_name, service_name, SERVICE_ALL_ACCESS,
+                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                           command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
         running_ = service_ != nullptr && StartServiceA(service_, 0, nullptr) &&
                    wait_while(SERVICE_START_PENDING) == SERVICE_RUNNING;
         SERVICE_STATUS_PROCESS status{};
@@ -171,8 +173,9 @@ double capture_run(const std::string& folder, const char* rotation, const burst&
         std::fprintf(stderr, "the burst was not written\n");
         std::exit(1);
     }
+    // The pipe's last MiB at most is still to be written: looked at every 5 ms.
     while (log_bytes(folder) < before + lines.bytes()) {
-        Sleep(1);
+        Sleep(5);
     }
     return static_cast<double>(lines.bytes()) / 1048576.0 / seconds_since(began);
 }
@@ -193,8 +196,8 @@ double reference_run(const std::string& folder, const burst& lines) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = out;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
         std::fprintf(stderr, "pipe_reference did not start\n");
         std::exit(1);
     }

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <set>
 
-#include "service/log_rotation.h"
+#include "tests/rotated_logs.h"
 #include "tests/service/service_fixture.h"
 
 namespace orvo_test {
@@ -14,18 +14,9 @@ namespace {
 
 using service_rotation = service_test;
 
-// The rotated files of `live` (a path in `folder`), oldest first: sorted by name.
+// The rotated files of `live` (a path in `folder`), oldest first.
 std::vector<std::string> rotated_of(const std::string& folder, const std::string& live) {
-    const std::string live_name = fs::path(live).filename().string();
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
-        if (is_rotated_name(live_name, name)) {
-            found.push_back((fs::path(folder) / name).string());
-        }
-    }
-    std::sort(found.begin(), found.end());
-    return found;
+    return rotated_files_of(folder, fs::path(live).filename().string());
 }
 
 // The next report, which must say that the service runs, with this note.
@@ -58,13 +49,24 @@ void expect_every_line_once(const std::string& folder, const std::string& out_lo
     }
 }
 
-TEST_F(service_rotation, by_size_each_line_reaches_one_file_whole_once_and_in_order) {
-    service_settings settings = default_settings();
-    settings.log_rotation = "max_size='1K'";
-    settings.parameters = {"write-until-stop:4"};
-    auto service = start(settings);
-    expect_running();
-    expect_note(listener, "logs rotated"); // once, however many follow
+class service_rotation_writers : public service_test {
+  protected:
+    // Starts the Probe with `writers` threads writing until the stop, logs rotated as
+    // `rotation` says, and waits for the first rotation, which is told once however many
+    // follow.
+    std::unique_ptr<service_process> start_writing(service_settings settings, const char* rotation,
+                                                   int writers) {
+        settings.log_rotation = rotation;
+        settings.parameters = {"write-until-stop:" + std::to_string(writers)};
+        auto service = start(settings);
+        expect_running();
+        expect_note(listener, "logs rotated");
+        return service;
+    }
+};
+
+TEST_F(service_rotation_writers, by_size_each_line_reaches_one_file_whole_once_and_in_order) {
+    auto service = start_writing(default_settings(), "max_size='1K'", 4);
     ASSERT_TRUE(wait_for_writes(folder.path().string(), [&] {
         return rotated_of(folder.path().string(), stdout_log()).size() >= 100 &&
                rotated_of(folder.path().string(), stderr_log()).size() >= 100;
@@ -76,14 +78,10 @@ TEST_F(service_rotation, by_size_each_line_reaches_one_file_whole_once_and_in_or
 
 // One file for both streams is one log, rotated once: its rotated files hold both streams'
 // lines, each whole.
-TEST_F(service_rotation, one_file_for_both_streams_is_rotated_as_one) {
+TEST_F(service_rotation_writers, one_file_for_both_streams_is_rotated_as_one) {
     service_settings settings = default_settings();
     settings.stderr_log = stdout_log();
-    settings.log_rotation = "max_size='1K'";
-    settings.parameters = {"write-until-stop:2"};
-    auto service = start(settings);
-    expect_running();
-    expect_note(listener, "logs rotated");
+    auto service = start_writing(settings, "max_size='1K'", 2);
     ASSERT_TRUE(wait_for_writes(folder.path().string(), [&] {
         return rotated_of(folder.path().string(), stdout_log()).size() >= 20;
     }));
@@ -99,7 +97,7 @@ TEST_F(service_rotation, one_file_for_both_streams_is_rotated_as_one) {
 
 // max_files keeps the newest rotated files of each log and deletes the older ones, and
 // never a file beside them that only looks alike.
-TEST_F(service_rotation, max_files_keeps_the_newest_and_touches_no_other_file) {
+TEST_F(service_rotation_writers, max_files_keeps_the_newest_and_touches_no_other_file) {
     const std::vector<std::string> others = {"out-error.log",
                                              "out.old.log",
                                              "out.2024.log",
@@ -111,12 +109,7 @@ TEST_F(service_rotation, max_files_keeps_the_newest_and_touches_no_other_file) {
         write_file(folder / name, "kept\n");
     }
     write_file(folder / "out.20000101-000000.000.log", "the oldest, deleted\n");
-    service_settings settings = default_settings();
-    settings.log_rotation = "max_size='1K' max_files='3'";
-    settings.parameters = {"write-until-stop:4"};
-    auto service = start(settings);
-    expect_running();
-    expect_note(listener, "logs rotated");
+    auto service = start_writing(default_settings(), "max_size='1K' max_files='3'", 4);
     std::set<std::string> seen;
     ASSERT_TRUE(wait_for_writes(folder.path().string(), [&] {
         for (const std::string& file : rotated_of(folder.path().string(), stdout_log())) {
@@ -197,15 +190,11 @@ TEST_F(service_rotation, daily_at_local_midnight) {
 // The folder of a log removed while it runs: the rotation that cannot open a new file keeps
 // the old one and says so once, with its reason; once the folder is back, the next
 // rotation opens the log there again.
-TEST_F(service_rotation, a_log_folder_removed_and_made_again) {
+TEST_F(service_rotation_writers, a_log_folder_removed_and_made_again) {
     fs::create_directory(folder / "logs");
     service_settings settings = default_settings();
     settings.stdout_log = folder / "logs/out.log";
-    settings.log_rotation = "max_size='1K'";
-    settings.parameters = {"write-until-stop:2"};
-    auto service = start(settings);
-    expect_running();
-    expect_note(listener, "logs rotated");
+    auto service = start_writing(settings, "max_size='1K'", 2);
     fs::remove_all(folder / "logs");
     expect_note(listener, "a log could not be rotated");
     creation_watch made(folder.path().string(), "logs");
@@ -236,13 +225,8 @@ TEST_F(service_rotation, a_log_folder_removed_and_made_again) {
 
 // SIGUSR1 after the logs were renamed from outside reopens them, and the rotation then
 // watches the new files.
-TEST_F(service_rotation, sigusr1_after_an_outside_rename_and_rotation_after_it) {
-    service_settings settings = default_settings();
-    settings.log_rotation = "max_size='64K'";
-    settings.parameters = {"write-until-stop:2"};
-    auto service = start(settings);
-    expect_running();
-    expect_note(listener, "logs rotated");
+TEST_F(service_rotation_writers, sigusr1_after_an_outside_rename_and_rotation_after_it) {
+    auto service = start_writing(default_settings(), "max_size='64K'", 2);
     fs::rename(stdout_log(), folder / "renamed-out.log");
     fs::rename(stderr_log(), folder / "renamed-err.log");
     service->signal(SIGUSR1);

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "platform/file_access.h"
-#include "service/log_rotation.h"
 #include "tests/binary_samples.h"
 #include "tests/numbered_lines.h"
+#include "tests/rotated_logs.h"
 #include "tests/test_support.h"
 
 namespace orvo_test {
@@ -749,17 +749,8 @@ TEST_F(service_wine, run_directly_it_prints_the_error_and_ends_with_1063) {
 
 // --- Logs that orvo writes itself: rotation, control 128, ends, sharing -----------------
 
-// The rotated files of the log `live_name` in `directory`, oldest first.
 std::vector<std::string> rotated_in(const std::string& directory, const std::string& live_name) {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(directory)) {
-        const std::string name = entry.path().filename().string();
-        if (is_rotated_name(live_name, name)) {
-            found.push_back((fs::path(directory) / name).string());
-        }
-    }
-    std::sort(found.begin(), found.end());
-    return found;
+    return rotated_files_of(directory, live_name);
 }
 
 // The lines of a log's rotated files by name, then of the live file.
@@ -820,13 +811,20 @@ bool remove_on_the_host(const std::string& path) {
     return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
+// Two writers' 100 lines to each stream: in the start method, and each time write_burst()
+// asks.
+const std::vector<std::string> two_bursts = {"-Dstandin.write=orvotest/Probe.start:2:100",
+                                             "-Dstandin.write=event=orvo-test-burst:2:100"};
+
 class log_wine : public service_wine {
   protected:
-    // Settings for the Probe on the stand-in, with these further options.
-    settings_document probe_settings(const std::vector<std::string>& more) const {
+    // Settings for the Probe on the stand-in, with these further options and its logs
+    // out.log and err.log in `logs`.
+    settings_document probe_settings(const temp_dir& logs,
+                                     const std::vector<std::string>& more) const {
         settings_document document;
-        document.stdout_log = in_folder("out.log");
-        document.stderr_log = in_folder("err.log");
+        document.stdout_log = windows_path(logs / "out.log");
+        document.stderr_log = windows_path(logs / "err.log");
         document.dll_path = windows_path(ORVO_RECORDING_JVM);
         document.options = standin_options(true);
         document.options.insert(document.options.end(), more.begin(), more.end());
@@ -882,8 +880,8 @@ TEST_F(log_wine, rotation_by_size_keeps_every_line_once_in_order_and_whole) {
              {"out-error.log", "out.old.log", "out.20240131-235959.042.log.gz"}) {
             write_file(logs / other, "kept\r\n");
         }
-        settings_document document = probe_settings({std::string("-Dstandin.write=") + row.burst});
-        document.stdout_log = windows_path(logs / "out.log");
+        settings_document document =
+            probe_settings(logs, {std::string("-Dstandin.write=") + row.burst});
         document.stderr_log = windows_path(logs / (row.one_file ? "out.log" : "err.log"));
         document.log_rotation = row.log_rotation;
         registered_service service(command_line());
@@ -954,9 +952,7 @@ TEST_F(log_wine, every_way_the_process_ends_drains_the_logs_first) {
     for (const end_after_burst& end : ends_after_bursts) {
         SCOPED_TRACE(end.name);
         temp_dir logs;
-        settings_document document = probe_settings(end.options);
-        document.stdout_log = windows_path(logs / "out.log");
-        document.stderr_log = windows_path(logs / "err.log");
+        settings_document document = probe_settings(logs, end.options);
         document.log_rotation = "max_size='1G'";
         document.start_timeout = end.start_timeout;
         document.stop_timeout = end.stop_timeout;
@@ -998,11 +994,7 @@ TEST_F(log_wine, control_128_after_an_outside_rename) {
     for (const bool captured : {true, false}) {
         SCOPED_TRACE(captured ? "with rotation" : "without rotation");
         temp_dir logs;
-        settings_document document =
-            probe_settings({"-Dstandin.write=orvotest/Probe.start:2:100",
-                            "-Dstandin.write=event=orvo-test-burst:2:100"});
-        document.stdout_log = windows_path(logs / "out.log");
-        document.stderr_log = windows_path(logs / "err.log");
+        settings_document document = probe_settings(logs, two_bursts);
         document.log_rotation = captured ? "max_size='1G'" : "";
         registered_service service(command_line());
         ASSERT_TRUE(run(service, document));
@@ -1036,11 +1028,7 @@ TEST_F(log_wine, daily_at_local_midnight) {
     for (const long lead : {5L, 40L}) {
         SCOPED_TRACE(lead);
         temp_dir logs;
-        settings_document document =
-            probe_settings({"-Dstandin.write=orvotest/Probe.start:2:100",
-                            "-Dstandin.write=event=orvo-test-burst:2:100"});
-        document.stdout_log = windows_path(logs / "out.log");
-        document.stderr_log = windows_path(logs / "err.log");
+        settings_document document = probe_settings(logs, two_bursts);
         document.log_rotation = "daily='true'";
         const long long midnight = static_cast<long long>(std::time(nullptr)) + lead;
         document.env = {{"ORVO_TEST_MIDNIGHT", std::to_string(midnight)}};
@@ -1078,8 +1066,7 @@ TEST_F(log_wine, daily_at_local_midnight) {
 // stderr log says how much.
 TEST_F(log_wine, a_log_folder_removed_and_made_again) {
     fs::create_directories(folder / "logs");
-    settings_document document = probe_settings({"-Dstandin.write=orvotest/Probe.start:2:100",
-                                                 "-Dstandin.write=event=orvo-test-burst:2:100"});
+    settings_document document = probe_settings(folder, two_bursts);
     document.stdout_log = in_folder("logs\\out.log");
     document.log_rotation = "max_size='1G'";
     registered_service service(command_line());
@@ -1118,9 +1105,7 @@ TEST_F(log_wine, the_logs_are_shared_for_reading_renaming_and_deleting) {
     for (const char* rotation : {"", "max_size='1G'"}) {
         SCOPED_TRACE(rotation);
         temp_dir logs;
-        settings_document document = probe_settings({});
-        document.stdout_log = windows_path(logs / "out.log");
-        document.stderr_log = windows_path(logs / "err.log");
+        settings_document document = probe_settings(logs, {});
         document.log_rotation = rotation;
         registered_service service(command_line());
         ASSERT_TRUE(run(service, document));
@@ -1143,9 +1128,7 @@ TEST_F(log_wine, the_logs_are_shared_for_reading_renaming_and_deleting) {
     const HANDLE holder = CreateFileA(windows_path(logs / "err.log").c_str(), GENERIC_READ,
                                       FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    settings_document document = probe_settings({});
-    document.stdout_log = windows_path(logs / "out.log");
-    document.stderr_log = windows_path(logs / "err.log");
+    settings_document document = probe_settings(logs, {});
     write_file(folder / "settings.xml", settings_xml(document));
     registered_service service(command_line());
     ASSERT_TRUE(service.start()) << GetLastError();
