@@ -50,14 +50,14 @@ bool install(platform::standard_stream stream, platform::file_handle log, const 
     }
     const std::uint32_t error = platform::last_error();
     write_host_failure("capture the output for log file \"" + path + "\"", error);
-    exit_code = platform::service_exit_code_for(error, exit_log_not_opened);
+    exit_code = platform::service_exit_code_for(error, exit_start_failed);
     return false;
 }
 
 // Standard output is installed completely before standard error is opened, and both
 // before the Java VM exists, so that every line it or the host writes reaches a log. One
-// file named twice is opened once: a second handle would be refused by the first one's
-// sharing mode, and every error line lost.
+// file named twice is opened once: on Windows two handles would each write at a position
+// of their own, over each other's lines.
 bool redirect_standard_handles(std::uint32_t& exit_code) {
     const rotation_rules rules = rotation_rules_of(settings);
     platform::file_handle output = platform::invalid_file_handle;
@@ -107,8 +107,12 @@ start_outcome start_service_work() {
         return failed(exit_no_settings_path);
     }
     // Start pending's next report comes once the settings say how long the start may take.
-    if (!load_service_settings(saved_argv[1]) || !watch_start(3)) {
-        return failed(platform::last_error());
+    std::uint32_t code = load_service_settings(saved_argv[1]);
+    if (code == 0) {
+        code = watch_start(3);
+    }
+    if (code != 0) {
+        return failed(code);
     }
     std::uint32_t log_error = 0;
     if (!redirect_standard_handles(log_error)) {
@@ -116,11 +120,11 @@ start_outcome start_service_work() {
     }
     // A stop request while the Java VM is created must wait for it, not end the process.
     platform::hold_control_requests();
-    vm_failure failure;
-    const int created = create_java_vm(settings, &failure);
+    vm_failure not_created;
+    const int created = create_java_vm(settings, &not_created);
     platform::release_control_requests();
     if (created != create_ok) {
-        return failed(platform::service_exit_code_for(failure.code, exit_start_failed));
+        return failed(platform::service_exit_code_for(not_created.code, exit_start_failed));
     }
     java_side_started();
     const start_result started = start_server();

@@ -24,7 +24,7 @@ constexpr std::uint32_t error_not_enough_memory = 8;
 event_handle create_event() {
     auto* event = new (std::nothrow) posix_event;
     if (event == nullptr) {
-        set_last_error(error_not_enough_memory);
+        set_last_error(error_not_enough_memory, "not enough memory");
     }
     return event;
 }
