@@ -54,6 +54,17 @@ bool install(platform::standard_stream stream, platform::file_handle log, const 
     return false;
 }
 
+// Points `stream` at the log at `path`; one whose path is "-" stays as it is, and is
+// neither rotated nor reopened.
+bool redirect(platform::standard_stream stream, const std::string& path,
+              platform::file_handle shared, const rotation_rules& rules,
+              platform::file_handle& log, std::uint32_t& exit_code) {
+    if (leaves_stream_alone(path)) {
+        return true;
+    }
+    return open_log(path, shared, log, exit_code) && install(stream, log, path, rules, exit_code);
+}
+
 // Standard output is installed completely before standard error is opened, and both
 // before the Java VM exists, so that every line it or the host writes reaches a log. One
 // file named twice is opened once: on Windows two handles would each write at a position
@@ -61,14 +72,11 @@ bool install(platform::standard_stream stream, platform::file_handle log, const 
 bool redirect_standard_handles(std::uint32_t& exit_code) {
     const rotation_rules rules = rotation_rules_of(settings);
     platform::file_handle output = platform::invalid_file_handle;
-    if (!open_log(stdout_log(settings), platform::invalid_file_handle, output, exit_code) ||
-        !install(platform::standard_stream::output, output, stdout_log(settings), rules,
-                 exit_code)) {
-        return false;
-    }
     platform::file_handle error = platform::invalid_file_handle;
-    if (!open_log(stderr_log(settings), output, error, exit_code) ||
-        !install(platform::standard_stream::error, error, stderr_log(settings), rules, exit_code)) {
+    if (!redirect(platform::standard_stream::output, stdout_log(settings),
+                  platform::invalid_file_handle, rules, output, exit_code) ||
+        !redirect(platform::standard_stream::error, stderr_log(settings), output, rules, error,
+                  exit_code)) {
         return false;
     }
     if (!start_log_rotation(rules)) {

@@ -140,6 +140,31 @@ TEST_F(service_rotation_writers, max_files_keeps_the_newest_and_touches_no_other
     EXPECT_EQ(lines.others.back(), "shutdown hook");
 }
 
+// A stream whose log is "-" stays where orvo's own went, and neither the rotation nor
+// SIGUSR1 touches it, though it is a file; the other log is rotated as ever.
+TEST_F(service_rotation_writers, a_stream_left_where_it_was_is_never_rotated_or_reopened) {
+    service_settings settings = default_settings();
+    settings.stdout_log = "-";
+    auto service = start_writing(settings, "max_size='1K'", 2);
+    service->signal(SIGUSR1);
+    expect_note(listener, "logs reopened");
+    expect_note(listener, "logs rotated"); // the stderr log, on
+    EXPECT_EQ(descriptor_target(service->pid(), 1), folder / "console.out");
+    expect_stop_on(*service, SIGTERM);
+    numbered_lines out;
+    out.add(console_out(), "console.out");
+    out.expect_counted_from_zero(2);
+    EXPECT_FALSE(fs::exists(folder / "-"));
+    EXPECT_EQ(rotated_of(folder.path().string(), folder / "console.out"),
+              std::vector<std::string>{});
+    numbered_lines err;
+    for (const std::string& file : rotated_of(folder.path().string(), stderr_log())) {
+        err.add(read_file(file), file);
+    }
+    err.add(read_file(stderr_log()), stderr_log());
+    err.expect_counted_from_zero(2);
+}
+
 // The time zone "ORV+HH:MM:SS" in which local midnight falls at the whole second `at`.
 std::string zone_with_midnight_at(std::time_t at) {
     const long offset = static_cast<long>(at % 86400); // local = UTC - offset
