@@ -57,8 +57,8 @@ bool install(platform::standard_stream stream, platform::file_handle log, const 
 // Points `stream` at the log at `path`; one whose path is "-" stays as it is, and is
 // neither rotated nor reopened.
 bool redirect(platform::standard_stream stream, const std::string& path,
-              platform::file_handle shared, const rotation_rules& rules,
-              platform::file_handle& log, std::uint32_t& exit_code) {
+              platform::file_handle shared, const rotation_rules& rules, platform::file_handle& log,
+              std::uint32_t& exit_code) {
     if (leaves_stream_alone(path)) {
         return true;
     }

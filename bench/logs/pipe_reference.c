@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
     WaitForSingleObject(reader, INFINITE);
     QueryPerformanceCounter(&ended);
     GetFileSizeEx(file, &size);
-    printf("%.1f %lld\n", (double)(ended.QuadPart - began.QuadPart) * 1000.0 / (double)frequency.QuadPart,
+    printf("%.1f %lld\n",
+           (double)(ended.QuadPart - began.QuadPart) * 1000.0 / (double)frequency.QuadPart,
            (long long)size.QuadPart);
     return 0;
 }

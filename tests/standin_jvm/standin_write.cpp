@@ -52,7 +52,8 @@ long long write_lines(const write_plan& plan, int thread) {
             if (to_error ? !plan.to_error : !plan.to_output) {
                 continue;
             }
-            const std::string line = numbered_line(to_error ? "err" : "out", thread, i, plan.length);
+            const std::string line =
+                numbered_line(to_error ? "err" : "out", thread, i, plan.length);
             const auto before = std::chrono::steady_clock::now();
             write_line(to_error, line);
             const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
@@ -115,8 +116,9 @@ void write_burst(const write_plan& plan) {
     const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - began);
     std::lock_guard<std::mutex> hold(state_lock());
-    record("burst " + plan.moment + " took_us=" + std::to_string(took.count()) +
-           " slowest_write_us=" + std::to_string(*std::max_element(slowest.begin(), slowest.end())));
+    record(
+        "burst " + plan.moment + " took_us=" + std::to_string(took.count()) +
+        " slowest_write_us=" + std::to_string(*std::max_element(slowest.begin(), slowest.end())));
 }
 
 void watch_write_events(const vm_state& vm) {
