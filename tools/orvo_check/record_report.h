@@ -13,8 +13,9 @@
 // settings name any: "(none)" for one they leave out), then every option and parameter on
 // a line of its own, then the two time limits ("(none)" when there is none), the working
 // directory as written ("(none)" when there is none) and every env element on a line of
-// its own, "NAME=VALUE" with the value as it was set (`env_values`, in the order of record.env; where it is not given,
-// the value as written), followed by the value as written where the two differ.
+// its own, "NAME=VALUE" with the value as it was set (`env_values`, in the order of
+// record.env; where it is not given, the value as written), followed by the value as
+// written where the two differ.
 void print_record(std::ostream& out, const settings_record& record,
                   const std::vector<std::string>& env_values = {});
 // What the dry run of the Java start found, one line for each step that succeeded: the VM,
