@@ -41,12 +41,4 @@ std::size_t write_file(file_handle file, const char* data, std::size_t size, std
 
 void close_file(file_handle file);
 
-#ifndef _WIN32
-// Whether the file at `path` is empty or ends with a line feed, so that nothing written
-// next continues a line of it; also true when it cannot be read, since there is then
-// nothing to wait for. Only where the program writes its log files itself: on Windows orvo
-// writes them, and knows.
-bool ends_at_line_start(const std::string& path);
-#endif
-
 } // namespace platform

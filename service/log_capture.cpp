@@ -5,6 +5,7 @@
 
 #include "platform/last_error.h"
 #include "platform/log_files.h"
+#include "platform/standard_error.h"
 #include "service/log_lines.h"
 
 captured_log::captured_log(std::string path, platform::file_handle file,
@@ -12,6 +13,7 @@ captured_log::captured_log(std::string path, platform::file_handle file,
     : path_(std::move(path)), file_(file), rules_(rules), names_(path_),
       next_midnight_(platform::next_local_midnight(now)), last_check_(now) {
     platform::file_size(file_, size_);
+    mid_line_ = platform::ends_mid_line(file_); // what the file held before goes on
 }
 
 captured_log::~captured_log() {

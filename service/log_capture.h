@@ -55,8 +55,8 @@ class captured_log {
     };
     news take_news();
 
-    // The file now written, for tests and the owner.
-    platform::file_handle file() const { return file_; }
+    // Whether what was written last left a line unfinished.
+    bool mid_line() const { return mid_line_; }
 
   private:
     enum class change { none, rotate, reopen };

@@ -54,6 +54,7 @@ struct pump {
     std::uint64_t drains_done = 0;
     std::uint64_t reopens_asked = 0;
     std::uint64_t reopens_done = 0;
+    bool mid_line = false; // the log, as the last drain left it, ends within a line
 };
 
 // Never destroyed: the pumps run until the process ends.
@@ -133,6 +134,7 @@ void serve_requests(pump& p, std::int64_t now) {
     std::lock_guard<std::mutex> hold(p.lock);
     p.reopens_done = reopens;
     p.drains_done = drains;
+    p.mid_line = p.log.mid_line();
     p.answered.notify_all();
 }
 
@@ -167,6 +169,19 @@ pump* pump_of(platform::file_handle file) {
         }
     }
     return nullptr;
+}
+
+// Before one of orvo's own lines goes into the stderr log's pipe: whether the log, with
+// everything written before the line, ends within a line, so that the line begins one of
+// its own. The pump's own thread never asks (it would wait for itself).
+bool error_log_ends_mid_line() {
+    pump* errors = error_pump.load();
+    if (errors == nullptr || std::this_thread::get_id() == errors->thread.get_id() ||
+        !ask(*errors, &pump::drains_asked, &pump::drains_done)) {
+        return false;
+    }
+    std::lock_guard<std::mutex> hold(errors->lock);
+    return errors->mid_line;
 }
 
 bool start_pump(const std::string& path, platform::file_handle log, const rotation_rules& rules,
@@ -205,6 +220,7 @@ bool install_log(platform::standard_stream stream, platform::file_handle log,
     }
     if (stream == platform::standard_stream::error) {
         error_pump.store(p);
+        platform::set_captured_line_query(error_log_ends_mid_line);
     }
     platform::set_standard_handle(stream, p->pipe.write_end());
     return true;

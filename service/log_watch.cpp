@@ -18,6 +18,7 @@
 
 #include "platform/last_error.h"
 #include "platform/log_files.h"
+#include "platform/standard_error.h"
 #include "platform/write_watch.h"
 #include "service/log_lines.h"
 #include "service/log_streams.h"
@@ -72,9 +73,11 @@ platform::file_handle current_file(const watched_log& log) {
     return platform::standard_handle(log.streams.front());
 }
 
-void wait_for_line_end(const std::string& old_path) {
+// The old file is still the stream's until the swap.
+void wait_for_line_end(const watched_log& log) {
     const auto give_up = std::chrono::steady_clock::now() + line_end_wait;
-    while (!platform::ends_at_line_start(old_path) && std::chrono::steady_clock::now() < give_up) {
+    while (platform::ends_mid_line(current_file(log)) &&
+           std::chrono::steady_clock::now() < give_up) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
@@ -94,7 +97,7 @@ bool rotate(watched_log& log, std::uint64_t size, std::int64_t now) {
         return false;
     }
     if (!step.rotated.empty()) {
-        wait_for_line_end(step.rotated);
+        wait_for_line_end(log);
     }
     for (const platform::standard_stream stream : log.streams) {
         platform::set_standard_handle(stream, step.file);

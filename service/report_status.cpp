@@ -37,6 +37,14 @@ platform::service_status make_status(std::uint32_t new_state, std::uint32_t exit
 // The error of the first report that could not be sent; 0 while every report went.
 std::atomic<std::uint32_t> first_failed_report{0};
 
+// Whether an end of the service is under way; the error of the failed report that began
+// it, if one did.
+std::atomic<bool> end_begun{false};
+std::atomic<std::uint32_t> ending_report_error{0};
+
+// Whether running has been reported: the service has run from then on.
+std::atomic<bool> running_sent{false};
+
 // Held while a report is made and sent, so that a report of the current state, from
 // whichever thread, says the state last sent, never one it has just replaced.
 std::mutex report_lock;
@@ -49,6 +57,9 @@ const char* last_note = nullptr;
 bool send(const platform::service_status& status) {
     if (platform::set_service_status(status_handle, status)) {
         last_note = status.note;
+        if (status.current_state == platform::service_running) {
+            running_sent.store(true);
+        }
         return true;
     }
     const std::uint32_t error = platform::last_error();
@@ -56,6 +67,10 @@ bool send(const platform::service_status& status) {
     std::uint32_t none = 0;
     if (first_failed_report.compare_exchange_strong(none, error)) {
         write_host_failure("send a status report to the service manager", words);
+    }
+    bool begun = false;
+    if (end_begun.compare_exchange_strong(begun, true)) {
+        ending_report_error.store(error);
     }
     platform::set_last_error(error);
     return false;
@@ -125,6 +140,14 @@ bool report_running_noting(const char* note) {
     return stop_after_failed_report();
 }
 
+bool running_reported() {
+    return running_sent.load();
+}
+
+void note_end_begun() {
+    end_begun.store(true);
+}
+
 std::uint32_t failed_report_error() {
-    return first_failed_report.load();
+    return ending_report_error.load();
 }

@@ -99,20 +99,4 @@ void close_file(file_handle file) {
     close(static_cast<int>(file));
 }
 
-bool ends_at_line_start(const std::string& path) {
-    const errno_kept kept;
-    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file < 0) {
-        return true;
-    }
-    struct stat status {};
-    char last = '\n';
-    if (fstat(file, &status) == 0 && status.st_size > 0) {
-        const ssize_t ignored = pread(file, &last, 1, status.st_size - 1);
-        static_cast<void>(ignored); // unread, `last` stays a line feed
-    }
-    close(file);
-    return last == '\n';
-}
-
 } // namespace platform
