@@ -184,6 +184,81 @@ TEST_F(LoadSettings, TimeLimitsAreWholeMillisecondsFromOneToTheLargestInt32) {
     }
 }
 
+// Rotation: sizes with an optional upper-case unit from 1K to 1024G, "true" or "false", a
+// count from 1 to 10000; an absent attribute is none, an empty or any other value an error
+// at the "log" element, which then changes nothing.
+TEST_F(LoadSettings, RotationAttributesAreReadExactlyOrRefusedWithTheirPosition) {
+    using size = std::optional<std::uint64_t>;
+    using count = std::optional<std::uint32_t>;
+    const struct {
+        std::string attributes;
+        size max_size;
+        bool daily;
+        count max_files;
+    } good[] = {
+        {"max_size='1K' daily='true' max_files='1'", 1024u, true, 1u},
+        {"max_size='1024'", 1024u, false, std::nullopt},
+        {"max_size='0010M' max_files='10000'", 10u << 20, false, 10000u},
+        {"max_size='1024G' daily='false'", std::uint64_t{1} << 40, false, std::nullopt},
+        {"max_size='1099511627776'", std::uint64_t{1} << 40, false, std::nullopt},
+        {"daily='true'", std::nullopt, true, std::nullopt},
+        {"", std::nullopt, false, std::nullopt},
+    };
+    for (const auto& row : good) {
+        SCOPED_TRACE(row.attributes);
+        settings_record fresh;
+        write_file(dir / "good.xml", "<setting><log stdout='o' max_size='9K' daily='true' "
+                                     "max_files='3'/><log stdout='o' " +
+                                         row.attributes + "/></setting>");
+        load_settings(dir / "good.xml", fresh);
+        EXPECT_EQ(fresh.max_size, row.max_size);
+        EXPECT_EQ(fresh.daily, row.daily);
+        EXPECT_EQ(fresh.max_files, row.max_files);
+    }
+    const std::string size_rule = "a size from 1K to 1024G: digits, optionally followed by K, M "
+                                  "or G";
+    // clang-format off
+    const struct {
+        const char* attribute;
+        const char* value;
+        std::string rule;
+    } bad[] = {
+        {"max_size", "", size_rule}, {"max_size", "1k", size_rule}, {"max_size", "10m", size_rule},
+        {"max_size", "1023", size_rule}, {"max_size", "0K", size_rule}, {"max_size", "1025G", size_rule},
+        {"max_size", "1048577M", size_rule}, {"max_size", "1099511627777", size_rule},
+        {"max_size", "99999999999999999999999G", size_rule}, {"max_size", "1T", size_rule},
+        {"max_size", "+1M", size_rule}, {"max_size", "1 M", size_rule}, {"max_size", " 1M", size_rule},
+        {"max_size", "1.5M", size_rule}, {"max_size", "M", size_rule}, {"max_size", "1MB", size_rule},
+        {"daily", "", "\"true\" or \"false\""}, {"daily", "yes", "\"true\" or \"false\""},
+        {"daily", "True", "\"true\" or \"false\""}, {"daily", "1", "\"true\" or \"false\""},
+        {"max_files", "", "a whole number from 1 to 10000"}, {"max_files", "0", "a whole number from 1 to 10000"},
+        {"max_files", "10001", "a whole number from 1 to 10000"}, {"max_files", "-1", "a whole number from 1 to 10000"},
+        {"max_files", "5&#10;", "a whole number from 1 to 10000"},
+    };
+    // clang-format on
+    for (const auto& row : bad) {
+        SCOPED_TRACE(std::string(row.attribute) + "=" + row.value);
+        settings_record fresh;
+        write_file(dir / "bad.xml", std::string("<setting>\n <log stdout='kept'/>\n  <log ") +
+                                        row.attribute + "='" + row.value +
+                                        "' stdout='new'/><server class='late'/></setting>");
+        try {
+            load_settings(dir / "bad.xml", fresh);
+            ADD_FAILURE() << "no exception";
+        } catch (const load_exception& error) {
+            const std::string shown = std::string(row.value) == "5&#10;" ? "5\\n" : row.value;
+            EXPECT_EQ(error.what(), std::string("the attribute \"") + row.attribute +
+                                        "\" of \"log\" must be " + row.rule + ", not \"" + shown +
+                                        "\"");
+            EXPECT_EQ(error.line, 3u);
+            EXPECT_EQ(error.column, 2u);
+        }
+        EXPECT_EQ(stdout_log(fresh), "kept");
+        EXPECT_EQ(fresh.max_size, std::nullopt);
+        EXPECT_EQ(fresh.class_name, "");
+    }
+}
+
 // process: a later element replaces the working directory (one without the attribute
 // sets it empty), env elements add up across elements in document order, and an env
 // outside process is ignored like any element out of place.

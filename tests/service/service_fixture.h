@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/numbered_lines.h"
 #include "tests/service/service_harness.h"
 #include "tests/test_support.h"
 
