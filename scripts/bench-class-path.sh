@@ -23,7 +23,7 @@ runs=${ORVO_BENCH_RUNS:-11}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_TESTS=OFF \
     -DORVO_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j "$jobs" --target orvo-check
-check=$build/tools/orvo-check
+check=$build/tools/orvo_check/orvo-check
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvo-bench-class-path.XXXXXX")
 trap 'rm -rf "$work"' EXIT
