@@ -14,14 +14,8 @@
 # target is missed.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 BUILD_DIR" >&2
-    exit 2
-fi
-root=$(cd "$(dirname "$0")/.." && pwd)
-mkdir -p "$1"
-build=$(cd "$1" && pwd)
-jobs=${ORVO_JOBS:-$(nproc)}
+. "$(dirname "$0")/bench-common.sh"
+bench_start BUILD_DIR 1 1 "$@"
 runs=${ORVO_BENCH_RUNS:-7}
 lines=${ORVO_BENCH_LINES:-8192}
 

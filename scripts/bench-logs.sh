@@ -13,20 +13,14 @@
 # when the target is missed.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 BUILD_DIR" >&2
-    exit 2
-fi
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$1
-jobs=${ORVO_JOBS:-$(nproc)}
+. "$(dirname "$0")/bench-common.sh"
+bench_start BUILD_DIR 1 1 "$@"
 runs=${ORVO_BENCH_RUNS:-9}
 lines=${ORVO_BENCH_LINES:-100000}
 max_size=${ORVO_BENCH_MAX_SIZE:-1M}
 java_home=${JAVA_HOME:-/usr/lib/jvm/java-17-openjdk-amd64}
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target orvo
+bench_build orvo
 
 work=$(mktemp -d /tmp/orvo-logs.XXXXXX)
 trap 'rm -rf "$work"' EXIT

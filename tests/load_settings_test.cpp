@@ -24,6 +24,22 @@ using strings = std::list<std::string>;
 
 const char root_message[] = "only \"setting\" could exist at root";
 
+// The record's single-valued text fields, in the record's order.
+struct text_fields {
+    std::string stdout_path, stderr_path, dll_path, class_path, class_name, start_method,
+        stop_method;
+};
+
+void expect_fields(const settings_record& record, const text_fields& expected) {
+    EXPECT_EQ(stdout_log(record), expected.stdout_path);
+    EXPECT_EQ(stderr_log(record), expected.stderr_path);
+    EXPECT_EQ(record.dll_path, expected.dll_path);
+    EXPECT_EQ(record.class_path, expected.class_path);
+    EXPECT_EQ(record.class_name, expected.class_name);
+    EXPECT_EQ(record.start_method, expected.start_method);
+    EXPECT_EQ(record.stop_method, expected.stop_method);
+}
+
 class LoadSettings : public ::testing::Test {
   protected:
     // Loads `document` from a file into `record`.
@@ -59,15 +75,11 @@ TEST_F(LoadSettings, CompleteDocumentFillsEveryField) {
          "    <start_method_param>D:\\svc\\conf\\server.xml</start_method_param>\n"
          "  </server>\n"
          "</setting>\n");
-    EXPECT_EQ(stdout_log(record), "D:\\svc\\logs\\stdout.log");
-    EXPECT_EQ(stderr_log(record), "D:\\svc\\logs\\stderr.log");
-    EXPECT_EQ(record.dll_path, "D:\\jre\\bin\\server\\jvm.dll");
-    EXPECT_EQ(record.class_path, "D:\\svc\\classes");
+    expect_fields(record, {"D:\\svc\\logs\\stdout.log", "D:\\svc\\logs\\stderr.log",
+                           "D:\\jre\\bin\\server\\jvm.dll", "D:\\svc\\classes", "app/ServerMain",
+                           "start", "stop"});
     EXPECT_EQ(record.options, (strings{"-Xms64m", "-Xmx512m", "-Dapp.home=D:\\svc",
                                        "-Djava.class.path=D:\\svc\\classes;"}));
-    EXPECT_EQ(record.class_name, "app/ServerMain");
-    EXPECT_EQ(record.start_method, "start");
-    EXPECT_EQ(record.stop_method, "stop");
     EXPECT_EQ(record.start_method_params, (strings{"-config", "D:\\svc\\conf\\server.xml"}));
 }
 
@@ -123,13 +135,8 @@ TEST_F(LoadSettings, RepeatedElementsOverwriteAttributesAndAccumulateEntries) {
          "<start_method_param>p</start_method_param></server>"
          "<server class='B' stop_timeout='7'><start_method_param>q</start_method_param></server>"
          "</setting>");
-    EXPECT_EQ(stdout_log(record), "three");
-    EXPECT_EQ(stderr_log(record), "");
-    EXPECT_EQ(record.dll_path, "b.dll");
-    EXPECT_EQ(record.class_path, "");
+    expect_fields(record, {"three", "", "b.dll", "", "B", "", ""});
     EXPECT_EQ(record.options, (strings{"1", "2"})); // no class path left, so no option
-    EXPECT_EQ(record.class_name, "B");
-    EXPECT_EQ(record.start_method, "");
     EXPECT_EQ(record.start_method_params, (strings{"p", "q"}));
     EXPECT_EQ(record.start_timeout, std::nullopt);
     EXPECT_EQ(record.stop_timeout, 7u);

@@ -88,10 +88,8 @@ TEST_F(service_logs, sigusr1_reopens_renamed_logs_without_losing_or_doubling_a_l
 }
 
 TEST_F(service_logs, a_reopen_asked_for_while_start_is_pending_waits_for_running) {
-    const std::string start_gate = make_pipe("start-gate");
-    service_settings settings = default_settings();
-    settings.parameters = {"start-waits-for:" + start_gate};
-    auto service = start(settings);
+    const std::string start_gate = folder / "start-gate";
+    auto service = start_held(start_gate);
     {
         // Open, the gate holds the start method after its first lines.
         std::ofstream gate(start_gate);
