@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 
 #include "platform/last_error.h"
@@ -27,6 +28,9 @@ std::uint32_t last_check_point = 0;
 // The Java program's words (orvo.Service.status), kept for every later report until it
 // says others; empty when it said none.
 std::string program_text;
+
+// The note of the report sent last; null when it had none.
+const char* last_note = nullptr;
 
 bool is_pending(std::uint32_t state) {
     return state == platform::service_start_pending || state == platform::service_stop_pending;
@@ -79,6 +83,7 @@ std::atomic<bool> running_sent{false};
 // program hears false, and the service goes on as the next report of its own decides.
 bool send(const platform::service_status& status, bool the_programs = false) {
     if (platform::set_service_status(status_handle, status)) {
+        last_note = status.note;
         if (status.current_state == platform::service_running) {
             running_sent.store(true);
         }
@@ -104,17 +109,18 @@ template <typename Make> bool make_and_send(Make make) {
     return send(make());
 }
 
-// Sends what `make` makes. The service cannot tell the manager where it stands when that
-// fails: bring it down. The failed report's error is what the caller ends the service with,
-// whatever the stop path leaves behind.
-template <typename Make> bool send_or_stop(Make make) {
-    if (make_and_send(make)) {
-        return true;
-    }
+// The service cannot tell the manager where it stands: bring it down. The failed report's
+// error is what the caller ends the service with, whatever the stop path leaves behind.
+bool stop_after_failed_report() {
     const std::uint32_t error = platform::last_error();
     run_stop_path();
     platform::set_last_error(error);
     return false;
+}
+
+// Sends what `make` makes, and brings the service down when that fails.
+template <typename Make> bool send_or_stop(Make make) {
+    return make_and_send(make) || stop_after_failed_report();
 }
 
 } // namespace
@@ -194,6 +200,22 @@ bool report_current_state_noting(const char* note) {
         status.note = note;
         return status;
     });
+}
+
+bool report_running_noting(const char* note) {
+    {
+        std::lock_guard<std::mutex> hold(report_lock);
+        if (current_state.load() != platform::service_running ||
+            (last_note != nullptr && std::strcmp(last_note, note) == 0)) {
+            return true;
+        }
+        platform::service_status status = make_status(0, 0, 0, 0);
+        status.note = note;
+        if (send(status)) {
+            return true;
+        }
+    }
+    return stop_after_failed_report();
 }
 
 bool running_reported() {

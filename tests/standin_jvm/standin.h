@@ -38,6 +38,16 @@
 //                                     attached for the calls, which the VM's destruction
 //                                     waits for as for a thread of the program's; in the
 //                                     order given
+//   -Dstandin.write=MOMENT:T:N[:LEN[:STREAM]]
+//                                     T threads each write N numbered lines to standard
+//                                     output ("out T I") and as many to standard error
+//                                     ("err T I"), or to STREAM only ("out", "err"), each
+//                                     in one write call, padded to LEN bytes with the line
+//                                     end; the moment waits for them, and the record gets
+//                                     how long they took and the slowest write call.
+//                                     MOMENT as for an end, which follows the writes; for
+//                                     event=NAME each time the event NAME is set, after
+//                                     which the event NAME-done is set (Windows)
 //   -Dstandin.report=cwd              records the current directory at the creation
 //   -Dstandin.report=env:NAME         records the variable NAME at the creation (on Windows
 //                                     also as the Universal C runtime sees it)
@@ -104,6 +114,16 @@ struct native_entry {
     void* function;
 };
 
+// A burst of lines written at a moment.
+struct write_plan {
+    std::string moment;
+    int threads = 1;
+    long lines = 0;
+    std::size_t length = 0; // of each line with its end; shorter lines are padded
+    bool to_output = true;
+    bool to_error = true;
+};
+
 struct vm_state {
     bool created = false;
     std::vector<std::string> classes;
@@ -116,6 +136,7 @@ struct vm_state {
     std::vector<end_plan> ends;
     std::vector<native_call> calls;
     std::vector<native_entry> natives;
+    std::vector<write_plan> writes;
     std::vector<std::string> reports; // what to report of the process at the creation
     bool describe = false;            // exceptions go to standard error too
 };
@@ -150,6 +171,14 @@ void make_calls(const std::string& moment);
 void watch_call_events(const vm_state& vm);
 // Waits, with the state lock held by `hold`, until no such thread is making its calls.
 void wait_for_calling_threads(std::unique_lock<std::mutex>& hold);
+// Reads one "-Dstandin.write=" value; false when it is malformed.
+bool add_write(vm_state& vm, const std::string& value);
+// The bursts to write at `moment`.
+std::vector<write_plan> writes_at(const vm_state& vm, const std::string& moment);
+// Writes one burst and returns once every thread of it has. Call without the state lock.
+void write_burst(const write_plan& plan);
+// Starts a thread for each burst written on an event.
+void watch_write_events(const vm_state& vm);
 
 // The one VM and the lock that every entry point holds while it works on it.
 vm_state& state();

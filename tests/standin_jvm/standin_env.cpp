@@ -230,11 +230,16 @@ void JNICALL call_static_void_method_v(JNIEnv*, jclass server, jmethodID id, va_
         line += " " + shown_array(as_object(va_arg(arguments, jobject)));
     }
     record(line);
-    // What the method does, as the program's class would: its calls of orvo.Service first.
+    // What the method does, as the program's class would: its calls of orvo.Service first,
+    // then the lines it writes.
     const std::string moment = method->class_name + "." + method->name;
     const std::string throws = method->throws;
+    const std::vector<write_plan> writes = writes_at(vm, moment);
     hold.unlock();
     make_calls(moment);
+    for (const write_plan& plan : writes) {
+        write_burst(plan);
+    }
     hold.lock();
     vm.pending = throws;
     if (const end_plan* plan = end_at(vm, moment)) {
