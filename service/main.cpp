@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/command_line.h"
 #include "platform/control_signals.h"
 #include "platform/last_error.h"
 #include "platform/malloc_arenas.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     platform::keep_vm_signals_away();
     platform::keep_initial_standard_error();
     platform::limit_malloc_arenas();
+    argv = platform::utf8_arguments(argc, argv);
     saved_argc = argc;
     const platform::service_table_entry table[] = {
         {service_name, service_main},

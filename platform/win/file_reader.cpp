@@ -1,7 +1,6 @@
-// The settings file read with CreateFileW and ReadFile. The path is in the ANSI code page,
-// as the command line gives it. The bytes arrive as the C runtime's text mode gives them,
-// as they always have (a syntax error's byte index counts them so): a carriage return and
-// line feed pair as one line feed, and nothing after a Ctrl-Z.
+// The settings file read with CreateFileW and ReadFile. The bytes arrive as the C runtime's
+// text mode gives them, as they always have (a syntax error's byte index counts them so): a
+// carriage return and line feed pair as one line feed, and nothing after a Ctrl-Z.
 #include "platform/file_reader.h"
 
 #include <windows.h>
@@ -26,7 +25,7 @@ file_reader::~file_reader() {
 }
 
 bool file_reader::open(const std::string& path, read_failure& failure) {
-    const std::wstring wide = wide_text(path, CP_ACP);
+    const std::wstring wide = wide_text(path);
     // CreateFile refuses a folder with "Access is denied", which would send the operator
     // to the permissions; say what the path is instead.
     const DWORD attributes = GetFileAttributesW(wide.c_str());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "javahost/start_check.h"
+#include "platform/command_line.h"
 #include "platform/standard_output_aside.h"
 #include "process/load_settings.h"
 #include "tools/orvo_check/record_report.h"
@@ -75,6 +76,8 @@ int check_jvm(bool json, const std::vector<std::string>& env_values,
 } // namespace
 
 int main(int argc, char** argv) {
+    argv = platform::utf8_arguments(argc, argv);
+    platform::show_utf8_on_console();
     arguments parsed;
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::cout << usage;
