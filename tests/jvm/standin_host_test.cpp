@@ -9,6 +9,7 @@
 #endif
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -22,6 +23,7 @@
 #include "javahost/server.h"
 #include "platform/dynamic_library.h"
 #include "platform/standard_error.h"
+#include "platform/vm_option_text.h"
 #include "test_support.h"
 
 namespace {
@@ -104,6 +106,7 @@ class StandinHost : public ::testing::Test {
         });
     }
 
+    void clear_calls() { clear_(); }
     // The stand-in's record, one call a line.
     lines calls() const {
         lines result;
@@ -167,20 +170,79 @@ class StandinHost : public ::testing::Test {
 // --- Creating the VM ---------------------------------------------------------------------
 
 TEST_F(StandinHost, PassesTheOptionsInOrder) {
-    config.options = {"-Xmx64m", "", "-Dx=\xC3\xA9 y"};
+    config.options = {"-Xmx64m", "", "-Dx=a y"};
     EXPECT_EQ(captured([this] { created = create_java_vm(config); }), "");
     ASSERT_EQ(created, create_ok);
     // The hooks through which the VM tells of its own end come after the configured ones.
     const lines expected = {"JNI_CreateJavaVM version=00010006 options=5 ignoreUnrecognized=0",
                             "  option -Xmx64m",
                             "  option ",
-                            "  option -Dx=\xC3\xA9 y",
+                            "  option -Dx=a y",
                             "  option exit",
                             "  option abort"};
     EXPECT_EQ(calls(), expected);
     EXPECT_EQ(host_settings, &config);
     java_vm->DestroyJavaVM();
     platform::free_library(jvm_library);
+}
+
+// An option reaches the VM in the code page in which it reads its options (on Windows the
+// ANSI code page, which the Unix locale sets under Wine), never with a stand-in for a
+// character, not even a look-alike. One that the code page cannot hold fails the creation
+// before the library is loaded, with the line that names the option and the character.
+struct option_text_case {
+    std::uint32_t code_page; // 0: a VM that takes the bytes as they are
+    const char* option;
+    const char* received;  // what the VM receives; nullptr when the creation fails
+    const char* character; // the character that the failure names
+};
+
+// clang-format off
+const option_text_case option_text_cases[] = {
+    {0, "-Dp=Pr\xc3\xbc" "fung/\xd0\xa1\xd0\xbb/\xe6\x9c\x8d/\xf0\x9f\x9a\x80", "-Dp=Pr\xc3\xbc" "fung/\xd0\xa1\xd0\xbb/\xe6\x9c\x8d/\xf0\x9f\x9a\x80", nullptr},
+    {1252, "-Dp=C:\\Pr\xc3\xbc" "fung\\a.jar;", "-Dp=C:\\Pr\xfc" "fung\\a.jar;", nullptr},
+    {1252, "-Dp=C:\\Pr\xc3\xbc" "fung\\\xd0\xa1\xd0\xbb", nullptr, "\xd0\xa1"},
+    {1252, "-Dp=\xe6\x9c\x8d", nullptr, "\xe6\x9c\x8d"},
+    {1252, "-Dp=x\xf0\x9f\x9a\x80", nullptr, "\xf0\x9f\x9a\x80"},
+    {1252, "-Dp=\xc5\x81\xc3\xb3" "d\xc5\xba", nullptr, "\xc5\x81"}, // best fit: "L"
+    {1251, "-Dp=\xd0\xa1\xd0\xbb\xd1\x83\xd0\xb6\xd0\xb1\xd1\x8b", "-Dp=\xd1\xeb\xf3\xe6\xe1\xfb", nullptr},
+    {1251, "-Dp=\xd0\xa1\xd0\xbb/Pr\xc3\xbc" "fung", nullptr, "\xc3\xbc"}, // best fit: "u"
+    {1251, "-Dp=\xf0\x9f\x9a\x80", nullptr, "\xf0\x9f\x9a\x80"},
+    {65001, "-Dp=Pr\xc3\xbc" "fung/\xf0\x9f\x9a\x80", "-Dp=Pr\xc3\xbc" "fung/\xf0\x9f\x9a\x80", nullptr},
+};
+// clang-format on
+
+TEST_F(StandinHost, OptionsReachTheVmInItsCodePageOrNotAtAll) {
+    const std::uint32_t code_page = platform::vm_option_code_page();
+    int rows = 0;
+    for (const option_text_case& c : option_text_cases) {
+        if (c.code_page != code_page) {
+            continue;
+        }
+        ++rows;
+        SCOPED_TRACE(c.option);
+        clear_calls();
+        jvm_library = nullptr; // the last row's, released
+        config.options = {"-Dq=1", c.option};
+        const std::string written = run_service();
+        if (c.received != nullptr) {
+            EXPECT_EQ(created, create_ok);
+            EXPECT_EQ(calls_between("  option -Dp=", "  option exit"),
+                      lines{std::string("  option ") + c.received});
+            continue;
+        }
+        EXPECT_EQ(created, create_bad_option);
+        EXPECT_EQ(written, std::string("error: the option \"") + c.option + "\" holds \"" +
+                               c.character + "\", which this system's code page (" +
+                               std::to_string(code_page) +
+                               ") cannot pass to the Java VM; use a path without it, or a system "
+                               "code page that holds it.\r\n");
+        EXPECT_EQ(jvm_library, nullptr);
+        EXPECT_EQ(calls(), lines{}) << "the library is never loaded";
+    }
+    if (rows == 0) {
+        GTEST_SKIP() << "no cases for the code page " << code_page;
+    }
 }
 
 TEST_F(StandinHost, EmptyOptionListGivesNoOptions) {

@@ -150,6 +150,10 @@ bool prepare(const install_request& request, const settings_record& record,
         return false;
     }
     check_writers(record, plan);
+    // Installed all the same: the system's code page may change before the service starts.
+    if (const std::optional<settings_failure> unpassable = unpassable_option(record)) {
+        plan.warnings.push_back("the service will not start: " + unpassable->reason);
+    }
     for (const std::string& warning : plan.warnings) {
         say_warning(warning);
     }
