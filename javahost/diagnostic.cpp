@@ -4,6 +4,12 @@
 
 namespace {
 
+// Writes the whole content of `line` to standard error, in one write.
+void write_diagnostic(const std::ostringstream& line) {
+    const std::string bytes = line.str();
+    platform::write_standard_error(bytes.data(), bytes.size());
+}
+
 void write_message(const char* message) {
     std::ostringstream line;
     line << "error: " << message << "\r\n";
@@ -20,11 +26,6 @@ void write_not_found(const char* kind, const std::string& name) {
 }
 
 } // namespace
-
-void write_diagnostic(const std::ostringstream& line) {
-    const std::string bytes = line.str();
-    platform::write_standard_error(bytes.data(), bytes.size());
-}
 
 void report_no_library() {
     write_message("couldn't load jvm.dll.");

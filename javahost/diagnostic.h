@@ -8,9 +8,6 @@
 #include <sstream>
 #include <string>
 
-// Writes the whole content of `line`, composed by the caller, to standard error.
-void write_diagnostic(const std::ostringstream& line);
-
 // The lines themselves, each composed in a fresh stream and written as above.
 void report_no_library();                                   // couldn't load jvm.dll.
 void report_no_entry_point();                               // couldn't get function pointer.

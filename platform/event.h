@@ -6,9 +6,9 @@ namespace platform {
 // Opaque; null when the event could not be created.
 using event_handle = void*;
 
-// An unnamed event, reset by hand once set when `manual_reset`, otherwise by the one
-// wait it releases. Null on failure, with the last-error code set.
-event_handle create_event(bool manual_reset, bool initially_set);
+// An unnamed event, not set; once set it stays set. Null on failure, with the last-error
+// code set.
+event_handle create_event();
 bool set_event(event_handle event);
 // Waits without a time-out until the event is set.
 void wait_for_event(event_handle event);

@@ -23,10 +23,6 @@ path_kind kind_of_path(const std::string& path);
 // the system takes it as it is rather than looking for the name along its search order.
 bool names_folder(const std::string& path);
 
-// True when opening `path` for reading would wait for another process to open it too (a
-// named pipe without a writer): a file that cannot be read at once.
-bool opening_waits(const std::string& path);
-
 // `name` inside `folder`, with the system's separator between them.
 std::string in_folder(const std::string& folder, const std::string& name);
 

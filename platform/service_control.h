@@ -49,8 +49,6 @@ constexpr std::uint32_t service_accept_shutdown = 4;
 constexpr std::uint32_t service_accept_preshutdown = 0x100;
 
 constexpr std::uint32_t service_control_stop = 1;
-constexpr std::uint32_t service_control_pause = 2;
-constexpr std::uint32_t service_control_continue = 3;
 constexpr std::uint32_t service_control_interrogate = 4;
 constexpr std::uint32_t service_control_shutdown = 5;
 // The early notice of a system shutdown, sent only to a service that accepts it. Windows

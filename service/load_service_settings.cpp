@@ -53,13 +53,9 @@ std::uint32_t report_failure(const std::string& path, const settings_failure& fa
 
 } // namespace
 
-bool load_service_settings(const std::string& path) {
+std::uint32_t load_service_settings(const std::string& path) {
     const process_load load = load_process_settings(path, settings);
-    if (load.failure) {
-        platform::set_last_error(report_failure(path, *load.failure));
-        return false;
-    }
-    return true;
+    return load.failure ? report_failure(path, *load.failure) : 0;
 }
 
 void report_missing_settings_path() {

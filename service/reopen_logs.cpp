@@ -25,7 +25,7 @@ reopened reopen(platform::standard_stream stream, const std::string& path,
     const platform::file_handle file =
         platform::names_open_file(path, shared) ? shared : platform::open_log_file(path);
     if (file == platform::invalid_file_handle) {
-        return {file, true, platform::error_text(platform::last_error())};
+        return {file, true, platform::last_error_text()};
     }
     platform::move_to_end(file);
     platform::set_standard_handle(stream, file);

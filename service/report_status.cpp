@@ -41,9 +41,10 @@ bool send(const platform::service_status& status) {
         return true;
     }
     const std::uint32_t error = platform::last_error();
+    const std::string words = platform::last_error_text();
     std::uint32_t none = 0;
     if (first_failed_report.compare_exchange_strong(none, error)) {
-        write_host_failure("send a status report to the service manager", error);
+        write_host_failure("send a status report to the service manager", words);
     }
     platform::set_last_error(error);
     return false;

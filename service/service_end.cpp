@@ -6,7 +6,6 @@
 
 #include "javahost/diagnostic.h"
 #include "javahost/vm_end.h"
-#include "platform/last_error.h"
 #include "platform/process_exit.h"
 #include "service/exit_codes.h"
 #include "service/report_status.h"
@@ -27,8 +26,10 @@ bool claim_end(std::uint32_t exit_code, std::uint32_t specific) {
 }
 
 // The Java VM exited while it was created: the start failed as a refused creation fails.
+// No system call failed, so whatever the last-error code holds now is the VM's and means
+// nothing here.
 void on_creation_failed() {
-    end_service_now(failed_start_code(platform::last_error()), 0, report_vm_not_created_quietly);
+    end_service_now(exit_start_failed, 0, report_vm_not_created_quietly);
 }
 
 // System.exit(0) is a clean end of the service; any other status a failure that carries it.

@@ -92,8 +92,12 @@ start_outcome start_service_work() {
         return failed(exit_no_settings_path);
     }
     // Start pending's next report comes once the settings say how long the start may take.
-    if (!load_service_settings(saved_argv[1]) || !watch_start(3)) {
-        return failed(platform::last_error());
+    std::uint32_t code = load_service_settings(saved_argv[1]);
+    if (code == 0) {
+        code = watch_start(3);
+    }
+    if (code != 0) {
+        return failed(code);
     }
     std::uint32_t log_error = 0;
     if (!redirect_standard_handles(log_error)) {
@@ -101,17 +105,17 @@ start_outcome start_service_work() {
     }
     // A stop request while the Java VM is created must wait for it, not end the process.
     platform::hold_control_requests();
-    vm_failure failure;
-    const int created = create_java_vm(settings, &failure);
+    vm_failure not_created;
+    const int created = create_java_vm(settings, &not_created);
     platform::release_control_requests();
     if (created == create_bad_option) {
         // A mistake of the settings, as one the reader finds: the line is in the stderr log,
-        // and also where the service manager looks.
-        platform::report_error_event("error: " + failure.reason + "\r\n");
+        // and also in the event log, where an operator looks first.
+        platform::report_error_event("error: " + not_created.reason + "\r\n");
         return failed(exit_bad_configuration);
     }
     if (created != create_ok) {
-        return failed(platform::service_exit_code_for(failure.code, exit_start_failed));
+        return failed(platform::service_exit_code_for(not_created.code, exit_start_failed));
     }
     java_side_started();
     const start_result started = start_server();

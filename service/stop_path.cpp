@@ -28,7 +28,7 @@ void stop_java_side() {
 
 bool create_stop_event() {
     std::lock_guard<std::mutex> hold(stop_path_lock);
-    stop_event = platform::create_event(true, false);
+    stop_event = platform::create_event();
     return stop_event != nullptr;
 }
 

@@ -99,9 +99,9 @@ void note_start_requested() {
     start_requested = watch_clock::now();
 }
 
-bool watch_start(std::uint32_t check_point) {
+std::uint32_t watch_start(std::uint32_t check_point) {
     if (!settings.start_timeout) {
-        return true;
+        return 0;
     }
     const std::uint32_t limit = *settings.start_timeout;
     const watch_clock::time_point deadline = start_requested + milliseconds(limit);
@@ -109,7 +109,7 @@ bool watch_start(std::uint32_t check_point) {
     // limit), so that the manager always hears the limit before the end it brings.
     const std::uint32_t left = milliseconds_left(deadline);
     if (!report_status(platform::service_start_pending, 0, check_point, left)) {
-        return false;
+        return failed_start_code(platform::last_error());
     }
     if (left == 0) {
         end_at_deadline("start", limit);
@@ -119,10 +119,9 @@ bool watch_start(std::uint32_t check_point) {
     std::string reason;
     if (!begin_watch("start", limit, deadline, false, reason)) {
         write_host_failure("watch the start's time limit", reason);
-        platform::set_last_error(exit_start_failed);
-        return false;
+        return exit_start_failed;
     }
-    return true;
+    return 0;
 }
 
 bool has_stop_timeout() {

@@ -15,9 +15,10 @@ void note_start_requested();
 
 // Once the settings are loaded: with a start_timeout, reports start pending with
 // `check_point` and the time left as its wait hint, and watches the rest of the start.
-// False, with the last-error code set, when the report failed, or when no thread can watch
-// the start (the line that says why written where the service manager looks).
-bool watch_start(std::uint32_t check_point);
+// 0 when done; else the exit code the start fails with: the failed report's error, or
+// exit_start_failed when no thread can watch the start (the line that says why written
+// where the service manager looks).
+std::uint32_t watch_start(std::uint32_t check_point);
 
 // True when the settings give the stop a deadline.
 bool has_stop_timeout();

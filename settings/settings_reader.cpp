@@ -11,13 +11,7 @@ bool is(const XML_Char* name, const char* expected) {
     return std::strcmp(name, expected) == 0;
 }
 
-attribute_text value_of(const XML_Char** attributes, const char* name) {
-    const XML_Char* value = get_attribute(attributes, name);
-    return value != nullptr ? attribute_text(value) : std::nullopt;
-}
-
-} // namespace
-
+// The value of the attribute `name`, or null when the element does not carry it.
 const XML_Char* get_attribute(const XML_Char** attributes, const char* name) {
     for (const XML_Char** pair = attributes; *pair != nullptr; pair += 2) {
         if (is(pair[0], name)) {
@@ -27,10 +21,18 @@ const XML_Char* get_attribute(const XML_Char** attributes, const char* name) {
     return nullptr;
 }
 
-void reset_text(settings_parse_context& context) {
-    context.text.str(std::string());
-    context.text.clear();
+attribute_text value_of(const XML_Char** attributes, const char* name) {
+    const XML_Char* value = get_attribute(attributes, name);
+    return value != nullptr ? attribute_text(value) : std::nullopt;
 }
+
+// Empties the text accumulator and clears its state flags.
+void reset_text(std::ostringstream& text) {
+    text.str(std::string());
+    text.clear();
+}
+
+} // namespace
 
 settings_parse_context::settings_parse_context(settings_record& record, settings_observer* observer)
     : target(&record), observer_(observer) {}
@@ -61,7 +63,7 @@ void settings_parse_context::enter(reader_state next) {
     state = next;
     collecting_ = collects_text(next);
     if (collecting_) {
-        reset_text(*this);
+        reset_text(text);
     }
 }
 

@@ -45,9 +45,3 @@ class settings_parse_context : public xml_handler {
     std::size_t depth_ = 0;              // elements open, whatever the reader makes of them
     xml_position nested_end_;            // a nested "setting"'s end tag that ended the root's state
 };
-
-// The value of the attribute `name`, or null when the element does not carry it.
-const XML_Char* get_attribute(const XML_Char** attributes, const char* name);
-
-// Empties the text accumulator and clears its state flags.
-void reset_text(settings_parse_context& context);

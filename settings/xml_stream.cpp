@@ -9,10 +9,13 @@
 
 namespace {
 
-// The first piece of a file, and the most that one piece may grow to. Each piece is as
-// large as everything read before it, so that a token longer than a piece is parsed again
-// only a logarithmic number of times: reading stays linear in the file's size.
-constexpr std::size_t first_piece = 64 * 1024;
+// The usual piece of a file, and the most that one piece may grow to. Expat before 2.6
+// parses a token that a piece leaves unfinished again from its start with every piece that
+// follows: a piece that gives no event at all (the token goes on) doubles the next one, so
+// that one huge token is parsed again only a logarithmic number of times and reading stays
+// linear in the file's size; the first event brings the pieces back to the usual size, so
+// that an ordinary file, however large, never holds more than that in memory here.
+constexpr std::size_t usual_piece = 64 * 1024;
 constexpr std::size_t largest_piece = 64 * 1024 * 1024;
 
 } // namespace
@@ -22,6 +25,7 @@ template <typename Work> void xml_stream::guarded(void* user_data, Work work) {
     if (stream.raised_) {
         return;
     }
+    ++stream.events_;
     try {
         work(stream.handler_);
     } catch (...) {
@@ -59,20 +63,22 @@ void xml_stream::parse_file(const std::string& path) {
     if (!file.open(path, failure)) {
         throw settings_file_error(failure.reason, failure.code);
     }
-    std::vector<char> buffer(first_piece);
-    std::size_t total = 0;
+    std::vector<char> buffer(usual_piece);
     for (;;) {
         const std::ptrdiff_t count = file.read(buffer.data(), buffer.size(), failure);
         if (count < 0) {
             throw settings_file_error(failure.reason, failure.code);
         }
+        const std::size_t events_before = events_;
         feed(buffer.data(), static_cast<std::size_t>(count), count == 0);
         if (count == 0) {
             return;
         }
-        total += static_cast<std::size_t>(count);
-        if (total >= buffer.size() && buffer.size() < largest_piece) {
-            buffer.resize(std::min(total, largest_piece));
+        if (events_ == events_before && buffer.size() < largest_piece) {
+            buffer.resize(buffer.size() * 2);
+        } else if (events_ != events_before && buffer.size() > usual_piece) {
+            buffer.resize(usual_piece);
+            buffer.shrink_to_fit();
         }
     }
 }

@@ -40,9 +40,9 @@ class xml_stream {
     xml_stream(const xml_stream&) = delete;
     xml_stream& operator=(const xml_stream&) = delete;
 
-    // Streams the file at `path` through the parser, in pieces that grow with the file (so
-    // that one huge token is not parsed again for every small piece, which Expat before
-    // 2.6 does) and never as a whole. Raises settings_file_error when the file cannot be
+    // Streams the file at `path` through the parser, in pieces of 64 KiB that grow while a
+    // token goes on without an event (so that one huge token is not parsed again for every
+    // piece, which Expat before 2.6 does), never the file as a whole. Raises settings_file_error when the file cannot be
     // opened or read (a folder, a missing or unreadable file, a named pipe, which would be
     // waited on), MXML::SyntaxException at the first parse error, or what a handler raised.
     void parse_file(const std::string& path);
@@ -63,4 +63,5 @@ class xml_stream {
     XML_Parser parser_;
     xml_handler& handler_;
     std::exception_ptr raised_; // what a handler threw; the parser is halted
+    std::size_t events_ = 0;    // callbacks so far
 };

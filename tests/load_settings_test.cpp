@@ -235,6 +235,7 @@ TEST_F(LoadSettings, AnEnvNameThatIsEmptyOrHoldsAnEqualsSignIsALoadError) {
 
 TEST(ExpandVariables, ReferencesAreReplacedAndEverythingElseKept) {
     const auto lookup = [](const std::string& name) {
+        EXPECT_EQ(name.find('='), std::string::npos) << "looked up " << name;
         return name == "A" ? std::string("alpha") : name == "PATH" ? "/bin" : "";
     };
     const std::pair<std::string, std::string> rows[] = {
@@ -252,6 +253,10 @@ TEST(ExpandVariables, ReferencesAreReplacedAndEverythingElseKept) {
         {"${A", "${A"},
         {"a$", "a$"},
         {"${A}b$$c${", "alphab$c${"},
+        // No variable's name holds "=": a reference that would, stays as written, rather
+        // than match a variable A whose value begins with "x=".
+        {"${A=x}", "${A=x}"},
+        {"${=}${A}", "${=}alpha"},
     };
     for (const auto& [value, expanded] : rows) {
         EXPECT_EQ(expand_variables(value, lookup), expanded) << value;

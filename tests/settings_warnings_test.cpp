@@ -98,7 +98,12 @@ TEST_F(SettingsWarnings, EachTrapAtItsElement) {
         {"no trap", "LOG\nJVM\nSERVER", {}},
 
         {"unknown element, case", "  <Log stdout='@/logs/out.log'/>\nLOG\nJVM\nSERVER", {{2, 2, "unknown_element"}}, "did you mean \"log\"?"},
-        {"unknown element, far from every name; what it holds is read", "  <group>\nLOG\n  </group>\nJVM\nSERVER", {{2, 2, "unknown_element"}}, "\"setting\" holds \"log\", \"jvm\""},
+        {"unknown element, far from every name", "  <group/>\nLOG\nJVM\nSERVER", {{2, 2, "unknown_element"}}, "\"setting\" holds \"log\", \"jvm\""},
+        {"unknown element whose content is read", "  <group>\nLOG\n  </group>\nJVM\nSERVER", {{2, 2, "unknown_element"}}, "the tags of unknown element \"group\" are ignored, but what it holds is read as if it stood directly in \"setting\""},
+        {"known element out of place whose content is read", "LOG\nJVM\n  <server class='a/B' start_method='start' stop_method='stop' start_timeout='1' stop_timeout='1'>\n    <jvm><start_method_param>x</start_method_param></jvm>\n  </server>", {{5, 4, "misplaced_element"}}, "the tags of \"jvm\" are ignored (orvo reads it only inside \"setting\"), but what it holds is read as if it stood directly in \"server\""},
+        {"an element inside an element that opens nothing", "LOG\nJVM\nSERVER\n  <process>\n    <env name='A' value='1'><env name='B' value='2'/></env>\n  </process>", {{6, 28, "misplaced_element"}}, "\"env\" inside \"env\" is read as if it stood directly in \"process\""},
+        {"an inner element of the same name ends the outer one", "LOG\n  <jvm dll_path='@/jvm/libjvm.so'>\n    <option>-Da=<option>x</option>y</option>\n  </jvm>\n  <log stdout='@/logs/out.log' stderr='@/logs/err.log'>\n    <log/><jvm/></log>\nSERVER", {{1, 0, "empty_field"}, {4, 16, "misplaced_element"}, {7, 4, "misplaced_element"}}, "what follows it up to \"</log>\" is read as if it stood in \"setting\""},
+        {"a setting nested at the end of the root", "LOG\nJVM\nSERVER\n  <setting/>", {{5, 2, "misplaced_element"}}, "its end tag ends the settings"},
         {"unknown attribute, orvo's own word", "LOG\nJVM\n  <server class_name='a/B' start_method='start' stop_method='stop' start_timeout='1' stop_timeout='1'/>", {{1, 0, "empty_field"}, {4, 2, "unknown_attribute"}}, "did you mean \"class\"?"},
         {"unknown attribute, case", "  <log stdOut='@/logs/out.log' stderr='@/logs/err.log'/>\nJVM\nSERVER", {{1, 0, "empty_field"}, {2, 2, "unknown_attribute"}}, "did you mean \"stdout\"?"},
         {"attribute of another element", "LOG\n  <jvm dll_path='@/jvm/libjvm.so' class='a/B'/>\nSERVER", {{3, 2, "unknown_attribute"}}, "is an attribute of \"server\""},
@@ -131,7 +136,7 @@ TEST_F(SettingsWarnings, EachTrapAtItsElement) {
 
         {"log folder missing, log a folder", "  <log stdout='@/nologs/out.log' stderr='@/logs'/>\nJVM\nSERVER", {{2, 2, "log_folder_missing"}, {2, 2, "log_not_writable"}}},
 
-        {"env values taken as written", "LOG\nJVM\nSERVER\n  <process>\n    <env name='A' value='$$HOME;${PATH};$5'/>\n    <env name='B' value='$HOME/x'/>\n    <env name=' C' value='%PATH%;${D'/>\n  </process>", {{7, 4, "env_not_expanded"}, {8, 4, "white_space"}, {8, 4, "env_not_expanded"}}, "write \"${HOME}\""},
+        {"env values taken as written", "LOG\nJVM\nSERVER\n  <process>\n    <env name='A' value='$$HOME;${PATH};$5'/>\n    <env name='B' value='$HOME/x'/>\n    <env name=' C' value='%PATH%;${D'/>\n    <env name='E' value='${A=x}'/>\n  </process>", {{7, 4, "env_not_expanded"}, {8, 4, "white_space"}, {8, 4, "env_not_expanded"}, {9, 4, "env_not_expanded"}}, "write \"${HOME}\""},
 
         {"no time limits: missing, and empty", "LOG\nJVM\n  <server class='a/B' start_method='start' stop_method='stop' stop_timeout=''/>", {}, "", {{1, 0, "no_time_limit"}, {4, 2, "no_time_limit"}}},
     };

@@ -14,18 +14,17 @@ namespace {
 struct posix_event {
     std::mutex lock;
     std::condition_variable changed;
-    bool manual_reset;
-    bool set;
+    bool set = false;
 };
 
 constexpr std::uint32_t error_not_enough_memory = 8;
 
 } // namespace
 
-event_handle create_event(bool manual_reset, bool initially_set) {
-    auto* event = new (std::nothrow) posix_event{{}, {}, manual_reset, initially_set};
+event_handle create_event() {
+    auto* event = new (std::nothrow) posix_event;
     if (event == nullptr) {
-        set_last_error(error_not_enough_memory);
+        set_last_error(error_not_enough_memory, "not enough memory");
     }
     return event;
 }
@@ -44,9 +43,6 @@ void wait_for_event(event_handle handle) {
     auto* event = static_cast<posix_event*>(handle);
     std::unique_lock<std::mutex> hold(event->lock);
     event->changed.wait(hold, [event] { return event->set; });
-    if (!event->manual_reset) {
-        event->set = false;
-    }
 }
 
 bool close_event(event_handle handle) {

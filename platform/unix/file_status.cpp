@@ -15,11 +15,6 @@ path_kind kind_of_path(const std::string& path) {
     return S_ISDIR(status.st_mode) ? path_kind::directory : path_kind::file;
 }
 
-bool opening_waits(const std::string& path) {
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && S_ISFIFO(status.st_mode);
-}
-
 bool names_folder(const std::string& path) {
     return path.find('/') != std::string::npos;
 }

@@ -8,7 +8,8 @@ namespace platform {
 
 namespace {
 thread_local std::uint32_t thread_last_error = 0;
-}
+thread_local const char* thread_error_words = nullptr; // null: an errno value
+} // namespace
 
 std::uint32_t last_error() {
     return thread_last_error;
@@ -16,6 +17,16 @@ std::uint32_t last_error() {
 
 void set_last_error(std::uint32_t code) {
     thread_last_error = code;
+    thread_error_words = nullptr;
+}
+
+void set_last_error(std::uint32_t code, const char* words) {
+    thread_last_error = code;
+    thread_error_words = words;
+}
+
+std::string last_error_text() {
+    return thread_error_words != nullptr ? thread_error_words : error_text(thread_last_error);
 }
 
 std::string error_text(std::uint32_t code) {

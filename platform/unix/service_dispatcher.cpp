@@ -144,7 +144,7 @@ bool notify_socket_usable(const char* socket_name) {
 
 bool set_up(const char* socket_name) {
     if (!open_notify_socket(socket_name, dispatcher.socket) || !notify_socket_usable(socket_name)) {
-        set_last_error(error_failed_service_controller_connect);
+        set_last_error(error_failed_service_controller_connect, "no service manager to report to");
         return false;
     }
     if (!open_control_requests()) {
@@ -159,11 +159,11 @@ bool set_up(const char* socket_name) {
 bool start_service_dispatcher(const service_table_entry* table) {
     const char* socket_name = std::getenv("NOTIFY_SOCKET");
     if (socket_name == nullptr || socket_name[0] == '\0') {
-        set_last_error(error_failed_service_controller_connect);
+        set_last_error(error_failed_service_controller_connect, "no service manager to report to");
         return false;
     }
     if (table == nullptr || table[0].name == nullptr || table[0].main == nullptr) {
-        set_last_error(error_invalid_parameter);
+        set_last_error(error_invalid_parameter, "invalid parameter");
         return false;
     }
     if (!set_up(socket_name)) {
@@ -183,7 +183,7 @@ bool start_service_dispatcher(const service_table_entry* table) {
 
 service_status_handle register_control_handler(const char* name, control_handler_function handler) {
     if (name == nullptr || handler == nullptr || dispatcher.socket.descriptor < 0) {
-        set_last_error(error_invalid_parameter);
+        set_last_error(error_invalid_parameter, "invalid parameter");
         return nullptr;
     }
     std::lock_guard<std::mutex> hold(dispatcher.lock);
@@ -193,7 +193,7 @@ service_status_handle register_control_handler(const char* name, control_handler
 
 bool set_service_status(service_status_handle handle, const service_status& status) {
     if (handle != &dispatcher) {
-        set_last_error(error_invalid_handle);
+        set_last_error(error_invalid_handle, "no service has this status handle");
         return false;
     }
     {

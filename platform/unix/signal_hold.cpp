@@ -11,7 +11,9 @@
 // takes it, and waits in the dispatcher like any other request made while start is pending.
 //
 // The same sigaction() puts a filter in front of the VM's suspend-resume handler, for the
-// life of the process: see suspend_resume_filter.h.
+// life of the process: see suspend_resume_filter.h. Only orvo itself exports it
+// (exported_sigaction.cpp): in orvo-check, which creates a VM for a dry run, the VM keeps
+// the C library's.
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -21,6 +23,7 @@
 
 #include "platform/service_control.h"
 #include "platform/unix/control_requests.h"
+#include "platform/unix/signal_hold.h"
 #include "platform/unix/suspend_resume_filter.h"
 
 namespace {
@@ -48,8 +51,9 @@ sigaction_function next_sigaction() {
 
 } // namespace
 
-extern "C" int sigaction(int signal, const struct sigaction* action,
-                         struct sigaction* previous) noexcept {
+namespace platform {
+
+int program_sigaction(int signal, const struct sigaction* action, struct sigaction* previous) {
     if (holding.load() && is_control_signal(signal)) {
         if (previous != nullptr) {
             std::memset(previous, 0, sizeof *previous);
@@ -63,8 +67,6 @@ extern "C" int sigaction(int signal, const struct sigaction* action,
     }
     return next_sigaction()(signal, action, previous);
 }
-
-namespace platform {
 
 void hold_control_requests() {
     next_sigaction(); // resolved before any thread of the VM may need it

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 
 #include <unistd.h>
 
@@ -9,9 +10,12 @@ namespace platform {
 
 namespace {
 
-// What the Java VM asked for; read by the filter, which runs only once it is set.
-struct sigaction vm_action {};
-std::atomic<bool> vm_action_set{false};
+// What the Java VM asked for, read by the filter in a signal handler on any thread. A new
+// request is a new copy put in place in one atomic step; the old one is never freed, since
+// a handler may still be reading it (the VM installs its handler a few times at the most).
+std::atomic<const struct sigaction*> vm_action{nullptr};
+// Orders the changes, which come from sigaction() calls on any thread.
+std::mutex changing;
 
 bool is_handler(const struct sigaction& action) {
     // sa_handler and sa_sigaction share their storage: the two special values read the
@@ -22,14 +26,15 @@ bool is_handler(const struct sigaction& action) {
 // Only pthread_kill from this very process, which the VM uses, reaches the VM's handler:
 // a signal from kill(), sigqueue() or another process is dropped.
 extern "C" void filter_suspend_resume(int signal, siginfo_t* info, void* context) {
+    const struct sigaction* action = vm_action.load();
     if (info == nullptr || info->si_code != SI_TKILL || info->si_pid != getpid() ||
-        !vm_action_set.load()) {
+        action == nullptr) {
         return;
     }
-    if ((vm_action.sa_flags & SA_SIGINFO) != 0) {
-        vm_action.sa_sigaction(signal, info, context);
+    if ((action->sa_flags & SA_SIGINFO) != 0) {
+        action->sa_sigaction(signal, info, context);
     } else {
-        vm_action.sa_handler(signal);
+        action->sa_handler(signal);
     }
 }
 
@@ -61,20 +66,18 @@ bool sigaction_through_filter(int signal, const struct sigaction* action,
         filtered.sa_sigaction = filter_suspend_resume;
         filtered.sa_flags |= SA_SIGINFO;
     }
-    const bool was_set = vm_action_set.load();
-    const struct sigaction kept = vm_action;
+    const std::lock_guard<std::mutex> hold(changing);
+    const struct sigaction* kept = vm_action.load();
     if (filtering) {
-        // Set before the filter is installed, so that the filter never runs without it.
-        vm_action = *action;
-        vm_action_set.store(true);
+        // In place before the filter is installed, so that the filter never runs without it.
+        vm_action.store(new struct sigaction(*action));
     }
     result = next(signal, filtering ? &filtered : action, previous);
-    if (result == 0 && previous != nullptr && was_set && is_filter(*previous)) {
-        *previous = kept;
+    if (result == 0 && previous != nullptr && kept != nullptr && is_filter(*previous)) {
+        *previous = *kept;
     }
     if (result != 0 && filtering) {
-        vm_action = kept;
-        vm_action_set.store(was_set);
+        vm_action.store(kept);
     }
     return true;
 }

@@ -5,9 +5,9 @@
 
 namespace platform {
 
-event_handle create_event(bool manual_reset, bool initially_set) {
-    return CreateEventA(nullptr, manual_reset ? TRUE : FALSE, initially_set ? TRUE : FALSE,
-                        nullptr);
+// Manual reset, not set: the one waiter and everything after it see it set.
+event_handle create_event() {
+    return CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
 bool set_event(event_handle event) {

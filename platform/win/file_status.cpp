@@ -17,11 +17,6 @@ path_kind kind_of_path(const std::string& path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? path_kind::directory : path_kind::file;
 }
 
-// A path that CreateFile opens never waits for a peer.
-bool opening_waits(const std::string&) {
-    return false;
-}
-
 bool names_folder(const std::string& path) {
     return path.find_first_of("\\/") != std::string::npos;
 }

@@ -15,6 +15,15 @@ void set_last_error(std::uint32_t code) {
     SetLastError(code);
 }
 
+// Every code of the layer's is a Windows code, whose words the system knows.
+void set_last_error(std::uint32_t code, const char*) {
+    SetLastError(code);
+}
+
+std::string last_error_text() {
+    return error_text(GetLastError());
+}
+
 std::string error_text(std::uint32_t code) {
     const DWORD saved_error = GetLastError();
     // In the system's language, which may hold any character: UTF-8 as all of orvo's text.

@@ -377,9 +377,14 @@ TEST_F(RealJvm, CheckExplainsWhyTheLibraryCannotBeLoadedAndWhereOneIs) {
     }
 }
 
+// What the VM prints to standard output while it is created goes to standard error: the
+// standard output holds the document alone.
 TEST_F(RealJvm, CheckInJsonHasTheSettingsAndTheOutcomeInOneDocument) {
+    settings.options.push_back("-XX:+PrintCommandLineFlags");
     const outcome created = run(ORVO_CHECK, {"--json", "--jvm"}, {});
     EXPECT_EQ(created.status, 0) << created.err;
+    EXPECT_TRUE(contains(created.err, "-XX:+PrintCommandLineFlags")) << created.err;
+    settings.options.pop_back();
     const auto good = nlohmann::json::parse(created.out);
     EXPECT_EQ(good["dll_path"], ORVO_JVM_LIBRARY);
     EXPECT_EQ(good["jvm"], nlohmann::json::parse(R"({"passed": true, "result": "created",

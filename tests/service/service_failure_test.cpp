@@ -121,6 +121,33 @@ TEST_F(service_failure, a_working_directory_that_cannot_be_entered_fails_the_sta
     }
 }
 
+// A start_timeout that no thread can keep is no limit at all: the start fails with the
+// reason, rather than run unwatched. orvo makes one thread before the watch: the service's.
+TEST_F(service_failure, a_start_limit_that_no_thread_can_watch_fails_the_start) {
+    service_settings settings = default_settings();
+    settings.start_timeout = "60000";
+    const std::string sanitizer_options =
+        std::getenv("ASAN_OPTIONS") != nullptr ? std::getenv("ASAN_OPTIONS") : "";
+    setenv("LD_PRELOAD", ORVO_THREAD_LIMIT, 1);
+    setenv("ORVO_TEST_THREADS", "1", 1);
+    // A sanitizer's runtime would otherwise insist on coming first.
+    setenv("ASAN_OPTIONS", (sanitizer_options + ":verify_asan_link_order=0").c_str(), 1);
+    auto service = start(settings);
+    unsetenv("LD_PRELOAD");
+    unsetenv("ORVO_TEST_THREADS");
+    setenv("ASAN_OPTIONS", sanitizer_options.c_str(), 1);
+    const std::vector<report> reports = reports_until_stopped(listener);
+    ASSERT_EQ(reports.size(), 4u) << "start pending with the limit, then stopped";
+    EXPECT_EQ(reports[2].number("X_ORVO_CHECKPOINT"), 3);
+    EXPECT_EQ(reports[3].state(), 1);
+    EXPECT_EQ(reports[3].number("X_ORVO_EXIT_CODE"), 1627);
+    EXPECT_EQ(service->wait(), 69);
+    EXPECT_TRUE(contains(console_err(), "error: couldn't watch the start's time limit: "
+                                        "Resource temporarily unavailable.\r\n"))
+        << console_err();
+    EXPECT_FALSE(fs::exists(stdout_log()));
+}
+
 TEST_F(service_failure, a_command_line_without_settings_path_stops_the_service_with_160) {
     auto service = start_with({});
     EXPECT_EQ(expect_failed_start(listener), 160);

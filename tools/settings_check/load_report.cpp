@@ -30,6 +30,16 @@ std::string error_json(const char* kind, const std::string& message) {
     return dump(object);
 }
 
+// A working directory that cannot be entered, as the service would fail on it.
+void print_directory_error(std::ostream& out, const std::string& path,
+                           const settings_record& record, const std::string& reason) {
+    out << path << ": error: " << directory_error_message(record, reason) << '\n';
+}
+
+std::string directory_error_json(const settings_record& record, const std::string& reason) {
+    return error_json("working_directory", directory_error_message(record, reason));
+}
+
 } // namespace
 
 void print_load_failure(std::ostream& out, const std::string& path, const settings_failure& failure,
@@ -87,11 +97,6 @@ void print_load_error(std::ostream& out, const std::string& path, const load_exc
     out << ": error: " << error.what() << '\n';
 }
 
-void print_directory_error(std::ostream& out, const std::string& path,
-                           const settings_record& record, const std::string& reason) {
-    out << path << ": error: " << directory_error_message(record, reason) << '\n';
-}
-
 std::string syntax_error_json(const MXML::SyntaxException& error) {
     json object;
     object["error"] = "syntax";
@@ -112,8 +117,4 @@ std::string load_error_json(const load_exception& error) {
         object["column"] = error.column;
     }
     return dump(object);
-}
-
-std::string directory_error_json(const settings_record& record, const std::string& reason) {
-    return error_json("working_directory", directory_error_message(record, reason));
 }

@@ -24,13 +24,8 @@ void print_syntax_error(std::ostream& out, const std::string& path,
 // "PATH: error: MESSAGE", or "PATH:LINE:COLUMN: error: MESSAGE" when the error names the
 // element it is at.
 void print_load_error(std::ostream& out, const std::string& path, const load_exception& error);
-// A working directory that cannot be entered, as the service would fail on it:
-// "PATH: error: couldn't change to working directory "DIRECTORY": REASON".
-void print_directory_error(std::ostream& out, const std::string& path,
-                           const settings_record& record, const std::string& reason);
 
-// The same three as one JSON object each; a load error has "line" and "column" only when it
+// The same two as one JSON object each; a load error has "line" and "column" only when it
 // names an element.
 std::string syntax_error_json(const MXML::SyntaxException& error);
 std::string load_error_json(const load_exception& error);
-std::string directory_error_json(const settings_record& record, const std::string& reason);

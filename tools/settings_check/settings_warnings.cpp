@@ -85,7 +85,10 @@ struct open_element {
     const element_rule* taken; // its rule when the reader takes it, else nullptr
     reader_state in;           // the reader's state at its start tag
     xml_position at;
-    element_occurrence* taken_as = nullptr; // where the facts keep it, for its attributes
+    // Where the facts keep it, for its attributes: an entry by its index (a list's entries
+    // move as it grows), else the element itself.
+    element_occurrence* taken_as = nullptr;
+    std::size_t entry_index = 0;
     bool effects = false;               // something inside it was taken, collected or ended a state
     bool text_reported = false;         // its ignored text has been warned about
     std::vector<settings_warning> held; // warnings inside it, kept until its end says whether
@@ -107,6 +110,7 @@ struct settings_checker::pass {
     std::vector<settings_warning>& here() { return open.empty() ? warnings : open.back().held; }
     void warn(text_position at, const char* kind, std::string message, ignored_part ignores = {});
     void mark_effects();
+    element_occurrence& occurrence_of(open_element& element);
     void end_passed_over(open_element& element, const element_rule* closed, const xml_position& at);
     void report_ended_state(const open_element& element, const element_rule& closed);
     std::string passed_over_message(const open_element& element, bool whole) const;
@@ -152,18 +156,25 @@ void settings_checker::pass::start(const std::string& name, const element_rule* 
             kept = &entry;
         } else if (adds_up(*taken)) {
             facts.entries[taken->name].push_back(std::move(scratch));
-            kept = &facts.entries[taken->name].back();
+            kept = nullptr;
         } else if (taken->read_in != state_root) {
             ++facts.counts[taken->name];
             kept = &(facts.last[taken->name] = std::move(scratch));
         }
     }
-    open.push_back({name, taken, in, at, kept, false, false, {}});
+    const std::size_t index = kept == nullptr ? facts.entries[taken->name].size() - 1 : 0;
+    open.push_back({name, taken, in, at, kept, index, false, false, {}});
+}
+
+element_occurrence& settings_checker::pass::occurrence_of(open_element& element) {
+    return element.taken_as != nullptr
+               ? *element.taken_as
+               : facts.entries[element.taken->name][element.entry_index];
 }
 
 void settings_checker::pass::attribute(const element_rule& element, const std::string& name,
                                        const std::string& value, const attribute_rule* taken) {
-    open.back().taken_as->attributes.emplace_back(name, value);
+    occurrence_of(open.back()).attributes.emplace_back(name, value);
     if (taken != nullptr || is_xml_attribute(name)) {
         return;
     }
@@ -194,18 +205,21 @@ void settings_checker::pass::attribute(const element_rule& element, const std::s
 // what follows it is read outside that element, so it is not ignored.
 void settings_checker::pass::report_ended_state(const open_element& element,
                                                 const element_rule& closed) {
-    std::string message = "\"" + element.name + "\" inside \"" + closed.name +
-                          "\" is not read, but its end tag ends the \"" + closed.name + "\" ";
+    const std::string name = closed.name;
+    std::string message;
     if (closed.take_text != nullptr) {
-        message += "around it: the value is the text up to that tag, and the text after it is "
-                   "lost; write the value as text only";
+        message = "\"" + name + "\" inside \"" + name +
+                  "\" is not read, but its end tag ends the outer one: the value is the text "
+                  "up to that tag, and the text after it is lost; write the value as text only";
     } else if (closed.read_in == state_root) {
-        message += "root: nothing but the root's end tag may follow it; write its elements "
-                   "directly in the root \"setting\"";
+        message = "\"" + name + "\" inside the root \"" + name +
+                  "\" is not read, but its end tag ends the settings: nothing but the root's "
+                  "end tag may follow it; write what it holds directly in the root";
     } else {
-        message += "around it: what follows it up to \"</" + std::string(closed.name) +
-                   ">\" is read as if it stood in " + place_of(closed.read_in) +
-                   "; remove the inner \"" + element.name + "\"";
+        message = "\"" + name + "\" inside \"" + name +
+                  "\" is not read, but its end tag ends the outer one: what follows it up to "
+                  "\"</" + name + ">\" is read as if it stood in " + place_of(closed.read_in) +
+                  "; remove the inner \"" + name + "\"";
     }
     warn(position(element.at), "misplaced_element", std::move(message));
 }
@@ -230,9 +244,10 @@ std::string settings_checker::pass::passed_over_message(const open_element& elem
                             : place_of(element.in) + " holds " + content_hint(*place);
     }
     if (!whole) {
+        const bool hint = known != nullptr || why.back() == '?';
         return "the tags of " + std::string(known == nullptr ? "unknown element \"" : "\"") +
-               element.name + "\" are ignored (" + why +
-               "), but what it holds is read as if it stood directly in " + place_of(element.in);
+               element.name + "\" are ignored" + (hint ? " (" + why + ")" : std::string()) +
+               ", but what it holds is read as if it stood directly in " + place_of(element.in);
     }
     if (known != nullptr) {
         return "\"" + element.name + "\" is ignored here: " + why;
@@ -273,7 +288,7 @@ void settings_checker::pass::end(const std::string&, const element_rule* closed,
     if (element.taken == nullptr) {
         end_passed_over(element, closed, at);
     } else if (element.taken->begin != nullptr) {
-        check_entry(element.taken->name, *element.taken_as, here());
+        check_entry(element.taken->name, occurrence_of(element), here());
     }
     if (closed != nullptr && closed->take_text != nullptr) {
         check_entry(closed->name, entry, here());

@@ -6,6 +6,7 @@
 
 #include "javahost/class_path.h"
 #include "settings/settings_grammar.h"
+#include "settings/variable_expansion.h"
 #include "settings/visible_text.h"
 #include "tools/settings_check/settings_facts.h"
 
@@ -113,33 +114,49 @@ std::size_t name_end(const std::string& text, std::size_t from) {
     return end;
 }
 
+// A %NAME% in `text` as Windows' command line writes it, or empty.
+std::string percent_reference(const std::string& text, std::string& meant) {
+    for (std::size_t i = text.find('%'); i != std::string::npos; i = text.find('%', i + 1)) {
+        const std::size_t end = name_end(text, i + 1);
+        if (end > i + 1 && end < text.size() && text[end] == '%') {
+            meant = "${" + text.substr(i + 1, end - i - 1) + "}";
+            return text.substr(i, end - i + 1);
+        }
+    }
+    return std::string();
+}
+
+// What the loose "$" at `at` begins, when it looks like a variable: "$HOME", "${HOME"
+// without its brace, "${}", "${A=x}". `meant` gets the ${NAME} form when there is a name.
+std::string loose_reference(const std::string& value, std::size_t at, std::string& meant) {
+    if (at + 1 >= value.size()) {
+        return std::string();
+    }
+    if (value[at + 1] != '{') {
+        const std::size_t end = name_end(value, at + 1);
+        meant = end > at + 1 ? "${" + value.substr(at + 1, end - at - 1) + "}" : std::string();
+        return end > at + 1 ? value.substr(at, end - at) : std::string();
+    }
+    const std::size_t close = value.find('}', at + 2);
+    if (close != std::string::npos && close > at + 2) {
+        meant.clear(); // a name that no variable can have
+        return value.substr(at, close - at + 1);
+    }
+    const std::size_t end = name_end(value, at + 2);
+    meant = end > at + 2 ? "${" + value.substr(at + 2, end - at - 2) + "}" : std::string();
+    return value.substr(at, close == at + 2 ? 3 : end - at);
+}
+
 // The first piece of an "env" value that looks like a variable but that the expansion takes
-// as written: a "$" that begins neither "$$" nor "${NAME}" ("$HOME", "${}", "${HOME" without
-// its brace), or a %NAME% as Windows' command line writes it. `meant` gets the ${NAME} form
-// when there is a name. Empty when there is no such piece.
+// as written: a loose "$" (see value_pieces), or a %NAME%. Empty when there is none.
 std::string unexpanded_reference(const std::string& value, std::string& meant) {
-    for (std::size_t i = 0; i + 1 < value.size(); ++i) {
-        if (value[i] == '$' && value[i + 1] == '$') {
-            ++i;
-        } else if (value[i] == '$' && value[i + 1] == '{') {
-            const std::size_t close = value.find('}', i + 2);
-            if (close != std::string::npos && close > i + 2) {
-                i = close;
-                continue;
-            }
-            const std::size_t end = name_end(value, i + 2);
-            meant = end > i + 2 ? "${" + value.substr(i + 2, end - i - 2) + "}" : std::string();
-            return value.substr(i, close == i + 2 ? 3 : end - i);
-        } else if (value[i] == '$' && name_end(value, i + 1) > i + 1) {
-            const std::size_t end = name_end(value, i + 1);
-            meant = "${" + value.substr(i + 1, end - i - 1) + "}";
-            return value.substr(i, end - i);
-        } else if (value[i] == '%') {
-            const std::size_t end = name_end(value, i + 1);
-            if (end > i + 1 && end < value.size() && value[end] == '%') {
-                meant = "${" + value.substr(i + 1, end - i - 1) + "}";
-                return value.substr(i, end - i + 1);
-            }
+    for (const value_piece& piece : value_pieces(value)) {
+        const std::string found =
+            piece.what == value_piece::kind::loose  ? loose_reference(value, piece.at, meant)
+            : piece.what == value_piece::kind::text ? percent_reference(piece.text, meant)
+                                                    : std::string();
+        if (!found.empty()) {
+            return found;
         }
     }
     return std::string();

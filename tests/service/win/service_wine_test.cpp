@@ -512,37 +512,37 @@ TEST_F(service_wine, settings_that_cannot_be_loaded_stop_the_service_with_1610) 
     EXPECT_FALSE(has_state(seen, SERVICE_RUNNING));
 }
 
-// The Java VM ends the process itself, through the hooks it was given: while it is
-// created, in the start or stop method, on a thread of its own while the service runs.
-constexpr DWORD failed_creation = 0xffffffff;
-
+// The Java VM refuses to start, or ends the process itself through the hooks it was given:
+// while it is created, in the start or stop method, on a thread of its own while the
+// service runs. A refused creation ends with 1627 whatever the VM left as the last error.
 struct vm_end {
-    const char* end;        // the stand-in's -Dstandin.end= value
+    const char* option;     // what the stand-in is told
     bool stop_once_running; // a stop request once running
     bool reaches_running;
-    DWORD exit_code; // failed_creation: the code of a refused creation, never 0
+    DWORD exit_code;
     DWORD specific;
     const char* line;
 };
 
 const vm_end vm_ends[] = {
-    {"create:abort", false, false, failed_creation, 0, "error: couldn't create JavaVM.\r\n"},
-    {"create:exit:1", false, false, failed_creation, 0, "error: couldn't create JavaVM.\r\n"},
-    {"orvotest/Probe.start:exit:3", false, false, 1066, 3,
+    {"-Dstandin.bogus=1", false, false, 1627, 0, "error: couldn't create JavaVM.\r\n"},
+    {"-Dstandin.end=create:abort", false, false, 1627, 0, "error: couldn't create JavaVM.\r\n"},
+    {"-Dstandin.end=create:exit:1", false, false, 1627, 0, "error: couldn't create JavaVM.\r\n"},
+    {"-Dstandin.end=orvotest/Probe.start:exit:3", false, false, 1066, 3,
      "error: the Java VM exited with status 3.\r\n"},
-    {"orvotest/Probe.start:exit:0", false, false, 0, 0,
+    {"-Dstandin.end=orvotest/Probe.start:exit:0", false, false, 0, 0,
      "error: the Java VM exited with status 0.\r\n"},
-    {"orvotest/Probe.stop:exit:-1", true, true, 1066, 4294967295u,
+    {"-Dstandin.end=orvotest/Probe.stop:exit:-1", true, true, 1066, 4294967295u,
      "error: the Java VM exited with status -1.\r\n"},
-    {"event=orvo-test-end:exit:7", false, true, 1066, 7,
+    {"-Dstandin.end=event=orvo-test-end:exit:7", false, true, 1066, 7,
      "error: the Java VM exited with status 7.\r\n"},
 };
 
 TEST_F(service_wine, the_java_vm_ending_the_process_is_reported_once) {
     for (const vm_end& end : vm_ends) {
-        SCOPED_TRACE(end.end);
+        SCOPED_TRACE(end.option);
         std::vector<std::string> options = standin_options(true);
-        options.push_back(std::string("-Dstandin.end=") + end.end);
+        options.push_back(end.option);
         // Logs of its own: the last case's process may hold its logs a moment after its
         // stopped report.
         const std::string err_log = "err-" + std::to_string(&end - vm_ends) + ".log";
@@ -568,11 +568,7 @@ TEST_F(service_wine, the_java_vm_ending_the_process_is_reported_once) {
         const SERVICE_STATUS& stopped = seen.back();
         ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
         EXPECT_EQ(has_state(seen, SERVICE_RUNNING), end.reaches_running);
-        if (end.exit_code == failed_creation) {
-            EXPECT_NE(stopped.dwWin32ExitCode, 0u);
-        } else {
-            EXPECT_EQ(stopped.dwWin32ExitCode, end.exit_code);
-        }
+        EXPECT_EQ(stopped.dwWin32ExitCode, end.exit_code);
         EXPECT_EQ(stopped.dwServiceSpecificExitCode, end.specific);
         EXPECT_EQ(read_file(folder / err_log), end.line);
     }
