@@ -1301,6 +1301,15 @@ std::set<std::string> names_below(const std::string& folder) {
     return names;
 }
 
+// `text` inside a JSON string, as orvo-check writes it.
+std::string json_string(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        escaped += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    }
+    return escaped;
+}
+
 // The ANSI code page that orvo_wine_code_pages runs these tests in (through the Unix
 // locale, from which Wine takes it); 0 when they are run otherwise, and are skipped: a name
 // outside ASCII reaches Wine only under a UTF-8 locale.
@@ -1368,8 +1377,9 @@ class any_script : public service_install {
     std::string class_path(const std::string& folder_path, const std::string& jar) const {
         return folder_path + "\\lib\\" + jar + ".jar;" + folder_path + "\\classes;";
     }
-    DWORD run_check() const {
-        return run_program("\"" + in_folder("my app\\orvo-check.exe") + "\" --jvm \"" + path + "\"",
+    DWORD run_check(const std::string& options = "--jvm") const {
+        return run_program("\"" + in_folder("my app\\orvo-check.exe") + "\" " + options + " \"" +
+                               path + "\"",
                            in_folder(""), in_folder("out.txt"), in_folder("err.txt"));
     }
     // Starts the installed service and waits while its start is pending.
@@ -1429,6 +1439,13 @@ TEST_F(any_script, every_path_is_used_and_shown_as_written) {
         EXPECT_NE(err().find("the folder \"" + root + "\\logs\" of the stdout log does not exist"),
                   std::string::npos)
             << err();
+        if (!held) {
+            EXPECT_EQ(run_check("--json"), 1u);
+            EXPECT_NE(out().find("\"error\": \"option\",\r\n  \"message\": \"" +
+                                 json_string(unheld_line) + "\""),
+                      std::string::npos)
+                << out();
+        }
         fs::remove(named(record));
 
         // orvo-service: installs with the log folder made and granted, the settings path on
