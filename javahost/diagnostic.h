@@ -16,12 +16,12 @@ void report_class_not_found(const std::string& class_name); // class "..." not f
 void report_method_not_found(const std::string& method);    // method "..." not found.
 void report_not_attached();                                 // couldn't attach to JavaVM.
 void report_no_parameters(const std::string& method);       // parameters of "..." not made
-// "error: " and `problem` (vm_options.h: an option the VM cannot be given).
-void report_unpassable_option(const std::string& problem);
-void report_vm_exited(int status); // the Java VM exited with status N.
+void report_vm_exited(int status);                          // the Java VM exited with status N.
 // the start method "NAME" of "CLASS" threw EXCEPTION_CLASS.
 void report_start_threw(const std::string& method, const std::string& class_name,
                         const std::string& exception_class);
+// "error: " and `problem` (vm_options.h: an option the VM cannot be given).
+void report_unpassable_option(const std::string& problem);
 
 // Lines written where nothing may be allocated (a signal handler of the Java VM): fixed
 // bytes, one write.

@@ -42,9 +42,9 @@ extern settings_record* host_settings;
 // is loaded. Keeps the address of `record` in host_settings. On failure writes one
 // diagnostic line, releases the library if it was loaded, fills `failure` when given, and
 // returns the failure's create_result. Runs once per process: a process can create only one
-// Java VM. The VM is also given the "exit" and "abort"
-// hooks of vm_end.h, after the configured options. Handlers that the process installed for its
-// stop signals are kept across the creation.
+// Java VM. The VM is also given the "exit" and "abort" hooks of vm_end.h, after the
+// configured options. Handlers that the process installed for its stop signals are kept
+// across the creation.
 int create_java_vm(settings_record& record, vm_failure* failure = nullptr);
 
 // The first step of create_java_vm, for a check that goes no further: loads the library
