@@ -31,6 +31,9 @@ struct service_status {
     // Words for people that follow the state's own (the Linux STATUS= text), or null. The
     // Windows service control manager has no place for them.
     const char* note = nullptr;
+    // The wait hint is the time left until a deadline of the service's own (its start or
+    // stop time limit), not an estimate: a console run shows it as such.
+    bool wait_hint_is_time_left = false;
 };
 
 // Opaque; null when the registration failed.
@@ -79,6 +82,21 @@ constexpr std::uint32_t error_failed_service_controller_connect = 1063;
 // Runs the services of `table` and returns true once they have ended; false at once
 // (with the last-error code set) when the process was not started by a service manager.
 bool start_service_dispatcher(const service_table_entry* table);
+
+// What a console run calls when a stop is asked for again while one is under way (or held
+// until the start is done): the operator insists, and the process is to end at once.
+using insist_function = void (*)();
+
+// Runs the service of `table` without a service manager: by hand in a console, or as a
+// container's entry point. The main function and the control handler are the service's
+// own; each status report becomes one "orvo: ..." line (console_report_line) on the
+// standard error the process was started with, and the stop requests come from the
+// console: SIGINT, SIGTERM and SIGHUP (the terminal hung up) on POSIX systems, Ctrl-C and
+// the close, log-off and shutdown events on Windows. Requests wait while start is pending
+// and are dropped once stop is pending, as under a service manager, except a second stop
+// request, which calls `insist`. Returns true once the main function has returned; false,
+// with the last-error code set, when it could not be set up.
+bool start_console_dispatcher(const service_table_entry* table, insist_function insist);
 
 // Registers the control handler of the service `name`; null on failure, with the
 // last-error code set. On Windows it is registered as the extended handler, which alone

@@ -20,4 +20,8 @@ void keep_initial_standard_error();
 // nothing was kept, the current one; where there was none to keep, nowhere).
 void write_initial_standard_error(const char* data, std::size_t size);
 
+// Whether standard output and standard error are one stream as the process found them
+// (one terminal or console, one file), so that what is written to both interleaves.
+bool standard_output_is_standard_error();
+
 } // namespace platform

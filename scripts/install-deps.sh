@@ -16,6 +16,7 @@ test_packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
     dpkg-dev debian-archive-keyring zip unzip lintian logrotate systemd
     time locales
+    podman runc debootstrap
 )
 case "${1:-all}" in
 main) packages=("${main_packages[@]}") ;;

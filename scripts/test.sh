@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds orvo for Linux (plain and with
 # AddressSanitizer + UndefinedBehaviorSanitizer) and for Windows (MinGW-w64, run under Wine),
-# runs every test of each build, then a bounded fuzzing run of the settings reader.
+# runs every test of each build, builds and runs the example server's container image under
+# podman, then a bounded fuzzing run of the settings reader.
 # Build trees go to build/ under the repository (override with ORVO_BUILD_ROOT).
 set -euo pipefail
 
@@ -19,6 +20,9 @@ cmake -S "$root" -B "$build_root/linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebIn
     -DORVO_WERROR=ON
 cmake --build "$build_root/linux" -j "$jobs"
 ctest --test-dir "$build_root/linux" --output-on-failure -j "$jobs"
+
+step "The container image of the example server, under podman"
+"$root/scripts/test-container.sh" "$build_root/container" "$build_root/linux"
 
 step "Linux build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S "$root" -B "$build_root/sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -1,6 +1,7 @@
 #include "service/exit_codes.h"
 
 #include "platform/process_exit.h"
+#include "service/service_globals.h"
 
 namespace {
 
@@ -11,6 +12,7 @@ constexpr std::uint32_t status_unavailable = 69;   // EX_UNAVAILABLE
 constexpr std::uint32_t status_cannot_create = 73; // EX_CANTCREAT
 constexpr std::uint32_t status_temporary = 75;     // EX_TEMPFAIL
 constexpr std::uint32_t status_configuration = 78; // EX_CONFIG
+constexpr std::uint32_t status_interrupted = 130;  // a shell's status after Ctrl-C (128 + SIGINT)
 
 // The Java program's own status, as far as eight bits carry it; a failure whose low bits
 // are all 0 must not read as success.
@@ -24,7 +26,7 @@ const exit_status_entry exit_statuses[] = {
     {exit_no_settings_path, status_usage},      {exit_log_not_opened, status_cannot_create},
     {exit_bad_directory, status_configuration}, {exit_request_timeout, status_temporary},
     {exit_start_threw, status_software},        {exit_bad_configuration, status_configuration},
-    {exit_start_failed, status_unavailable},
+    {exit_start_failed, status_unavailable},    {exit_console_interrupted, status_interrupted},
 };
 const std::size_t exit_status_count = sizeof exit_statuses / sizeof exit_statuses[0];
 
@@ -44,5 +46,8 @@ std::uint32_t process_status_for(std::uint32_t exit_code, std::uint32_t specific
     if (platform::exit_status_carries_result) {
         return carried_exit_status(exit_code, specific);
     }
-    return exit_code == exit_java_status ? specific : 0;
+    if (exit_code == exit_java_status) {
+        return specific;
+    }
+    return run_in_console ? exit_code : 0;
 }

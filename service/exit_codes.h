@@ -45,6 +45,10 @@ constexpr std::uint32_t exit_log_not_opened = 82;
 // codes are not the service manager's.
 constexpr std::uint32_t exit_bad_directory = 267;
 
+// A run in a console was ended at once by a second stop request, while the start or the
+// stop was under way (ERROR_CONTROL_C_EXIT).
+constexpr std::uint32_t exit_console_interrupted = 572;
+
 // An exit status of the BSD sysexits kind, which systemctl shows by name
 // ("status=78/CONFIG").
 struct exit_status_entry {
@@ -67,5 +71,6 @@ std::uint32_t carried_exit_status(std::uint32_t exit_code, std::uint32_t specifi
 // after a failure, where the status carries the result (systemd, which reads only its
 // low eight bits): carried_exit_status. On Windows, where the service control manager reads the
 // stopped report, it is 0, or the Java program's own status after System.exit(N) or
-// Runtime.halt(N).
+// Runtime.halt(N); in a console run, where nothing reads the report, the exit code itself
+// (or that status).
 std::uint32_t process_status_for(std::uint32_t exit_code, std::uint32_t specific);

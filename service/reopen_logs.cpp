@@ -19,7 +19,7 @@ struct reopened {
 // other stream, which serves this one too when `path` names it.
 reopened reopen(platform::standard_stream stream, const std::string& path,
                 platform::file_handle shared) {
-    if (path.empty()) {
+    if (path.empty() || leaves_stream_alone(path)) {
         return {platform::invalid_file_handle, false, {}}; // never opened: nothing to reopen
     }
     const platform::file_handle file =

@@ -8,6 +8,7 @@
 #include "service/service_globals.h"
 #include "service/stop_path.h"
 #include "service/stop_requests.h"
+#include "service/time_limits.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ platform::service_status make_status(std::uint32_t new_state, std::uint32_t exit
     status.service_specific_exit_code = 0;
     status.check_point = check_point;
     status.wait_hint = wait_hint;
+    status.wait_hint_is_time_left = wait_hint_is_time_left(status.current_state);
     return status;
 }
 

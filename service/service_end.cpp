@@ -7,6 +7,7 @@
 #include "javahost/diagnostic.h"
 #include "javahost/vm_end.h"
 #include "platform/process_exit.h"
+#include "platform/standard_error.h"
 #include "service/exit_codes.h"
 #include "service/report_status.h"
 
@@ -71,6 +72,13 @@ void end_service_now(std::uint32_t exit_code, std::uint32_t specific,
     say();
     report_stopped_at_once(exit_code, specific);
     platform::exit_process(process_status_for(exit_code, specific));
+}
+
+void end_on_insistence() {
+    end_service_now(exit_console_interrupted, 0, [] {
+        const char line[] = "orvo: a second stop request: ending at once\r\n";
+        platform::write_initial_standard_error(line, sizeof line - 1);
+    });
 }
 
 void wait_for_process_end() {

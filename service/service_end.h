@@ -26,6 +26,10 @@ bool claim_ordinary_end(std::uint32_t exit_code);
 [[noreturn]] void end_service_now(std::uint32_t exit_code, std::uint32_t specific,
                                   const std::function<void()>& say);
 
+// A console run's insist function: a second stop request ends the process at once, with a
+// line that says so and exit_console_interrupted.
+void end_on_insistence();
+
 // Waits for ever: a thread that lost the end to another one, which ends the process.
 [[noreturn]] void wait_for_process_end();
 

@@ -22,5 +22,9 @@ extern std::atomic<std::uint32_t> current_state;
 // Set by the stop path to release service_main() from its wait; null until created.
 extern platform::event_handle stop_event;
 
+// Set by main() for a run in a console (--console), before the dispatcher starts: no service
+// manager reads the reports, so the process's exit status and standard error tell it all.
+extern bool run_in_console;
+
 // The service's name under the service manager.
 constexpr const char service_name[] = "orvo";

@@ -47,22 +47,30 @@ void install(platform::standard_stream stream, platform::file_handle log) {
     platform::set_standard_handle(stream, log);
 }
 
+// Points `stream` at the log at `path`; one whose path is "-" stays as it is.
+bool redirect(platform::standard_stream stream, const std::string& path,
+              platform::file_handle shared, platform::file_handle& log, std::uint32_t& exit_code) {
+    if (leaves_stream_alone(path)) {
+        return true;
+    }
+    if (!open_log(path, shared, log, exit_code)) {
+        return false;
+    }
+    install(stream, log);
+    return true;
+}
+
 // Standard output is installed completely before standard error is opened, and both
 // before the Java VM exists, so that every line it or the host writes reaches a log. One
 // file named twice is opened once: a second handle would be refused by the first one's
 // sharing mode, and every error line lost.
 bool redirect_standard_handles(std::uint32_t& exit_code) {
     platform::file_handle output = platform::invalid_file_handle;
-    if (!open_log(stdout_log(settings), platform::invalid_file_handle, output, exit_code)) {
-        return false;
-    }
-    install(platform::standard_stream::output, output);
     platform::file_handle error = platform::invalid_file_handle;
-    if (!open_log(stderr_log(settings), output, error, exit_code)) {
-        return false;
-    }
-    install(platform::standard_stream::error, error);
-    return true;
+    return redirect(platform::standard_stream::output, stdout_log(settings),
+                    platform::invalid_file_handle, output, exit_code) &&
+           redirect(platform::standard_stream::error, stderr_log(settings), output, error,
+                    exit_code);
 }
 
 // The Java VM is up; what the start method's outcome makes of the start. A class or

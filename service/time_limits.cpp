@@ -128,6 +128,11 @@ bool has_stop_timeout() {
     return settings.stop_timeout.has_value();
 }
 
+bool wait_hint_is_time_left(std::uint32_t state) {
+    return (state == platform::service_start_pending && settings.start_timeout) ||
+           (state == platform::service_stop_pending && settings.stop_timeout);
+}
+
 std::uint32_t stop_wait_hint() {
     return settings.stop_timeout ? *settings.stop_timeout : usual_stop_wait_hint;
 }

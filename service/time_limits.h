@@ -23,6 +23,11 @@ std::uint32_t watch_start(std::uint32_t check_point);
 // True when the settings give the stop a deadline.
 bool has_stop_timeout();
 
+// Whether the wait hint of a report of `state` is the time left until a limit of the
+// settings: start pending once the settings are read (only then can they hold one), stop
+// pending with a stop_timeout.
+bool wait_hint_is_time_left(std::uint32_t state);
+
 // The stop-pending report's wait hint: stop_timeout, or the usual 5000 ms without one.
 std::uint32_t stop_wait_hint();
 

@@ -63,5 +63,12 @@ inline const std::string& stderr_log(const settings_record& record) {
 #pragma pop_macro("stderr")
 #pragma pop_macro("stdout")
 
+// A log path of "-" names no file: that stream stays where the process's own goes (the
+// console of a run by hand, the journal under systemd; nowhere under the Windows service
+// control manager), and nothing reopens or rotates it.
+inline bool leaves_stream_alone(const std::string& log_path) {
+    return log_path == "-";
+}
+
 // The one process-wide record. It starts empty and is filled by load_settings().
 extern settings_record settings;

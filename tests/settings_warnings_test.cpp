@@ -135,6 +135,8 @@ TEST_F(SettingsWarnings, EachTrapAtItsElement) {
         {"working directory missing", "  <process working_directory='@/gone'/>\nLOG\nJVM\nSERVER", {{2, 2, "working_directory_missing"}}},
 
         {"log folder missing, log a folder", "  <log stdout='@/nologs/out.log' stderr='@/logs'/>\nJVM\nSERVER", {{2, 2, "log_folder_missing"}, {2, 2, "log_not_writable"}}},
+        // "-" names no file: under systemd the journal, under the Windows service manager nowhere.
+        {"logs left where orvo's own streams go", "  <log stdout='-' stderr='-'/>\nJVM\nSERVER", {}, "", {{2, 2, "log_left_alone"}, {2, 2, "log_left_alone"}}},
 
         {"env values taken as written", "LOG\nJVM\nSERVER\n  <process>\n    <env name='A' value='$$HOME;${PATH};$5'/>\n    <env name='B' value='$HOME/x'/>\n    <env name=' C' value='%PATH%;${D'/>\n    <env name='E' value='${A=x}'/>\n  </process>", {{7, 4, "env_not_expanded"}, {8, 4, "white_space"}, {8, 4, "env_not_expanded"}, {9, 4, "env_not_expanded"}}, "write \"${HOME}\""},
 

@@ -10,6 +10,11 @@
 // reported; those that come once stop is pending or stopped has been reported are dropped.
 //
 // The requests come as signals: see control_requests.cpp.
+//
+// The console dispatcher is the same dispatcher without the notify socket: each report is
+// written as a line to the standard error the process was started with, SIGHUP (the
+// terminal hung up) is a stop request too, and a stop request made while one is held or
+// under way calls the insist function, on the dispatcher's thread.
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -17,9 +22,8 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <system_error>
-#include <thread>
 
+#include "platform/console_run.h"
 #include "platform/last_error.h"
 #include "platform/service_control.h"
 #include "platform/standard_error.h"
@@ -43,6 +47,9 @@ struct dispatcher_state {
     // the manager started the process.
     std::uint32_t reported_state = service_start_pending;
     bool main_returned = false;
+    // Set for a console run: where the reports go, and who hears a second stop request.
+    bool console = false;
+    insist_function insist = nullptr;
 };
 
 dispatcher_state dispatcher;
@@ -50,7 +57,7 @@ dispatcher_state dispatcher;
 std::uint32_t control_for(unsigned char signal) {
     switch (signal) {
     case SIGHUP:
-        return service_control_interrogate;
+        return dispatcher.console ? service_control_stop : service_control_interrogate;
     case SIGUSR1:
         return service_control_reopen_logs;
     default:
@@ -68,9 +75,28 @@ bool main_returned() {
     return dispatcher.main_returned;
 }
 
+// In a console, a stop request is taken once; false when it was not taken (the operator
+// insisted, and the process is ending; or it came too late).
+bool take_console_stop(std::uint32_t state) {
+    static bool stop_taken = false;
+    const stop_request_fate fate = fate_of_stop_request(state, stop_taken);
+    stop_taken = true;
+    if (fate == stop_request_fate::insist) {
+        dispatcher.insist();
+    }
+    if (fate == stop_request_fate::take && state == service_start_pending) {
+        write_initial_standard_error(stop_held_line,
+                                     std::char_traits<char>::length(stop_held_line));
+    }
+    return fate == stop_request_fate::take;
+}
+
 // Requests wait while start is pending and are dropped once stop is pending.
 void take_request(std::deque<std::uint32_t>& held, std::uint32_t control) {
     const std::uint32_t state = reported_state();
+    if (dispatcher.console && control == service_control_stop && !take_console_stop(state)) {
+        return;
+    }
     if (state == service_start_pending || state == service_running) {
         held.push_back(control);
     }
@@ -154,6 +180,20 @@ bool set_up(const char* socket_name) {
     return true;
 }
 
+bool valid_table(const service_table_entry* table) {
+    if (table == nullptr || table[0].name == nullptr || table[0].main == nullptr) {
+        set_last_error(error_invalid_parameter, "invalid parameter");
+        return false;
+    }
+    return true;
+}
+
+// Runs the main function on a thread of its own and the requests on this one, until the
+// main function has returned.
+bool run_dispatcher(const service_table_entry* table) {
+    return run_main_and_dispatch(table, run_service_main, dispatch_controls);
+}
+
 } // namespace
 
 bool start_service_dispatcher(const service_table_entry* table) {
@@ -162,27 +202,29 @@ bool start_service_dispatcher(const service_table_entry* table) {
         set_last_error(error_failed_service_controller_connect, "no service manager to report to");
         return false;
     }
-    if (table == nullptr || table[0].name == nullptr || table[0].main == nullptr) {
+    if (!valid_table(table) || !set_up(socket_name)) {
+        return false;
+    }
+    return run_dispatcher(table);
+}
+
+bool start_console_dispatcher(const service_table_entry* table, insist_function insist) {
+    if (!valid_table(table) || insist == nullptr) {
         set_last_error(error_invalid_parameter, "invalid parameter");
         return false;
     }
-    if (!set_up(socket_name)) {
+    dispatcher.console = true;
+    dispatcher.insist = insist;
+    if (!open_control_requests()) {
+        set_last_error(static_cast<std::uint32_t>(errno));
         return false;
     }
-    std::thread service_thread;
-    try {
-        service_thread = std::thread(run_service_main, table[0].main, table[0].name);
-    } catch (const std::system_error& error) {
-        set_last_error(static_cast<std::uint32_t>(error.code().value()));
-        return false;
-    }
-    dispatch_controls();
-    service_thread.join();
-    return true;
+    return run_dispatcher(table);
 }
 
 service_status_handle register_control_handler(const char* name, control_handler_function handler) {
-    if (name == nullptr || handler == nullptr || dispatcher.socket.descriptor < 0) {
+    if (name == nullptr || handler == nullptr ||
+        (!dispatcher.console && dispatcher.socket.descriptor < 0)) {
         set_last_error(error_invalid_parameter, "invalid parameter");
         return nullptr;
     }
@@ -199,7 +241,10 @@ bool set_service_status(service_status_handle handle, const service_status& stat
     {
         // One report at a time, so that the state recorded is the one sent last.
         std::lock_guard<std::mutex> hold(dispatcher.lock);
-        if (!send_notify_message(dispatcher.socket, notify_message(status))) {
+        if (dispatcher.console) {
+            const std::string line = console_report_line(status);
+            write_initial_standard_error(line.data(), line.size());
+        } else if (!send_notify_message(dispatcher.socket, notify_message(status))) {
             set_last_error(static_cast<std::uint32_t>(errno));
             return false;
         }

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -65,6 +66,13 @@ void write_initial_standard_error(const char* data, std::size_t size) {
     } else if (initial_standard_error != none) {
         write_to(initial_standard_error, data, size);
     }
+}
+
+bool standard_output_is_standard_error() {
+    struct stat output {};
+    struct stat error {};
+    return fstat(STDOUT_FILENO, &output) == 0 && fstat(STDERR_FILENO, &error) == 0 &&
+           output.st_dev == error.st_dev && output.st_ino == error.st_ino;
 }
 
 } // namespace platform

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "platform/win/console_control.h"
+
 namespace platform {
 
 namespace {
@@ -41,11 +43,17 @@ bool start_service_dispatcher(const service_table_entry* table) {
 }
 
 service_status_handle register_control_handler(const char* name, control_handler_function handler) {
+    if (console_dispatcher_runs()) {
+        return console_register_handler(handler);
+    }
     registered_handler = handler;
     return RegisterServiceCtrlHandlerExA(name, run_control_handler, nullptr);
 }
 
 bool set_service_status(service_status_handle handle, const service_status& status) {
+    if (console_dispatcher_runs()) {
+        return console_set_status(handle, status);
+    }
     SERVICE_STATUS sent{};
     sent.dwServiceType = status.service_type;
     sent.dwCurrentState = status.current_state;
@@ -59,6 +67,8 @@ bool set_service_status(service_status_handle handle, const service_status& stat
 
 void hold_control_requests() {}
 
-void release_control_requests() {}
+void release_control_requests() {
+    console_after_java_vm_created();
+}
 
 } // namespace platform

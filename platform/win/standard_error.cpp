@@ -46,4 +46,18 @@ void write_initial_standard_error(const char* data, std::size_t size) {
     }
 }
 
+bool standard_output_is_standard_error() {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (output == error || (GetConsoleMode(output, &mode) && GetConsoleMode(error, &mode))) {
+        return true; // a process has one console at most
+    }
+    BY_HANDLE_FILE_INFORMATION one{};
+    BY_HANDLE_FILE_INFORMATION other{};
+    return GetFileInformationByHandle(output, &one) && GetFileInformationByHandle(error, &other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
+}
+
 } // namespace platform

@@ -29,11 +29,16 @@ long expect_failed_start(notify_listener& listener) {
     return reports[2].number("X_ORVO_EXIT_CODE");
 }
 
+const std::string start_hint =
+    "orvo: not started by a service manager: run it as a systemd service of Type=notify (see "
+    "orvo(1)), or run it by hand with orvo --console SETTINGS_FILE\r\n";
+
 TEST_F(service_failure, run_outside_a_service_manager_it_prints_the_error_and_ends_with_1063) {
     auto service = start_with({folder / "settings.xml"}, false);
     // The shell sees the low eight bits of 1063.
     EXPECT_EQ(service->wait(), 1063 & 0xff);
     EXPECT_EQ(console_out(), "Error: StartServiceCtrlDispatcher");
+    EXPECT_EQ(console_err(), start_hint);
 }
 
 TEST_F(service_failure, a_notify_socket_that_cannot_receive_reports_is_no_service_manager) {
@@ -48,7 +53,7 @@ TEST_F(service_failure, a_notify_socket_that_cannot_receive_reports_is_no_servic
         EXPECT_EQ(console_out(), "Error: StartServiceCtrlDispatcher");
         EXPECT_EQ(console_err(), "error: NOTIFY_SOCKET names \"" + address +
                                      "\", which cannot receive status reports: " + reason +
-                                     ".\r\n");
+                                     ".\r\n" + start_hint);
     }
 }
 

@@ -15,7 +15,11 @@
 //                                     caller waits, on the caller's thread for an abort.
 //                                     MOMENT: create (inside JNI_CreateJavaVM), a method
 //                                     "class.name" (when it is called), or, on Windows,
-//                                     event=NAME (once the named event is set)
+//                                     event=NAME (once the named event is set) or console
+//                                     (a console handler that the VM registers when it is
+//                                     created, as a real one does: Ctrl-C, Ctrl-Break and
+//                                     the close events reach it unless a handler
+//                                     registered later takes them first)
 //   -Dstandin.end=MOMENT:hang         the call never returns (a start or stop method that
 //                                     hangs; MOMENT "destroy": a VM whose destruction
 //                                     waits for a thread that never ends)

@@ -102,8 +102,28 @@ void act_on(const end_plan& plan, bool created) {
 #endif
 }
 
+#ifdef _WIN32
+namespace {
+
+end_plan console_plan;
+
+BOOL WINAPI on_console_event(DWORD event) {
+    {
+        std::lock_guard<std::mutex> hold(state_lock());
+        record("console event " + std::to_string(event));
+    }
+    carry_out(console_plan, true);
+}
+
+} // namespace
+#endif
+
 void watch_end_events(const vm_state& vm) {
 #ifdef _WIN32
+    if (const end_plan* plan = end_at(vm, "console")) {
+        console_plan = *plan;
+        SetConsoleCtrlHandler(on_console_event, TRUE);
+    }
     for (const end_plan& plan : vm.ends) {
         if (plan.moment.compare(0, 6, "event=") != 0 || plan.hang || !plan.wait_event.empty()) {
             continue;

@@ -10,6 +10,7 @@
 #include "platform/last_error.h"
 #include "platform/service_manager.h"
 #include "process/load_settings.h"
+#include "settings/settings.h"
 #include "tools/orvo_service/service_output.h"
 #include "tools/settings_check/jvm_report.h"
 #include "tools/settings_check/load_report.h"
@@ -244,7 +245,7 @@ void grant_access(const settings_record& record, const install_plan& plan) {
     grant(plan, plan.settings_path, platform::file_access::read);
     std::vector<std::string> folders;
     for (const std::string& log : {stdout_log(record), stderr_log(record)}) {
-        if (log.empty()) {
+        if (log.empty() || leaves_stream_alone(log)) {
             continue;
         }
         if (record.working_directory.empty() && !platform::is_absolute_path(log)) {

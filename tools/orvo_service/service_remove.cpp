@@ -5,6 +5,7 @@
 
 #include "platform/service_manager.h"
 #include "settings/read_settings.h"
+#include "settings/settings.h"
 #include "tools/orvo_service/service_output.h"
 
 namespace {
@@ -38,10 +39,10 @@ void say_what_stays(const std::vector<std::string>& arguments, const settings_re
     std::cout << "left in place: the settings file " << arguments[1] << '\n';
     const std::string& out = stdout_log(record);
     const std::string& err = stderr_log(record);
-    if (!out.empty()) {
+    if (!out.empty() && !leaves_stream_alone(out)) {
         std::cout << "left in place: the log " << out << '\n';
     }
-    if (!err.empty() && err != out) {
+    if (!err.empty() && !leaves_stream_alone(err) && err != out) {
         std::cout << "left in place: the log " << err << '\n';
     }
 }

@@ -8,6 +8,7 @@
 
 #include "javahost/class_path.h"
 #include "platform/file_status.h"
+#include "settings/settings.h"
 #include "settings/visible_text.h"
 #include "tools/settings_check/settings_facts.h"
 
@@ -16,11 +17,19 @@ namespace {
 #ifdef _WIN32
 const char relative_consequence[] = "a Windows service resolves it in C:\\Windows\\System32";
 const char create_log_folder[] = "create the folder";
+// "-" leaves a stream where orvo's own goes: the console of orvo --console, and nowhere
+// under the service control manager, which gives a service no standard handles.
+const char* const stream_left_alone_warning =
+    "is \"-\", which leaves the stream where orvo's own goes: the console of orvo --console, "
+    "but nowhere when orvo runs as a service, which has no console: the output is lost; name a "
+    "file for a service";
 #else
 const char relative_consequence[] =
     "a systemd service resolves it in \"/\" unless its unit sets WorkingDirectory=";
 const char create_log_folder[] =
     "create the folder, or let the unit's LogsDirectory= make it when the service starts";
+// Under systemd orvo's own streams are the journal's.
+const char* const stream_left_alone_warning = nullptr;
 #endif
 
 // Where relative paths lead: the working directory, when the settings set one.
@@ -79,6 +88,12 @@ path_base working_directory(const settings_facts& facts, std::vector<settings_wa
 void check_log(const char* name, const std::string& path, const path_base& base, text_position at,
                std::vector<settings_warning>& warnings) {
     const std::string what = std::string("the ") + name + " log";
+    if (leaves_stream_alone(path)) {
+        if (stream_left_alone_warning != nullptr) {
+            add_warning(warnings, at, "log_left_alone", what + " " + stream_left_alone_warning);
+        }
+        return;
+    }
     if (path.empty() || report_white_space(what, path, at, warnings)) {
         return;
     }

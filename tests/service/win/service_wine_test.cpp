@@ -741,10 +741,67 @@ TEST_F(service_wine, preshutdown_with_a_stop_timeout_runs_the_stop_path) {
     EXPECT_EQ(read_file(folder / "err.log"), "");
 }
 
-TEST_F(service_wine, run_directly_it_prints_the_error_and_ends_with_1063) {
+TEST_F(service_wine, run_directly_it_prints_the_error_and_a_hint_and_ends_with_1063) {
+    const std::string hint = "orvo: not started by a service manager: install it as a service "
+                             "(orvo-service install NAME SETTINGS_FILE), or run it by hand with "
+                             "orvo --console SETTINGS_FILE\r\n";
+    // One file for both streams: the hint begins on a line of its own.
     const std::string console = in_folder("console.txt");
     EXPECT_EQ(run_program(command_line(), in_folder(""), console, console), 1063u);
-    EXPECT_EQ(read_file(folder / "console.txt"), "Error: StartServiceCtrlDispatcher");
+    EXPECT_EQ(read_file(folder / "console.txt"), "Error: StartServiceCtrlDispatcher\r\n" + hint);
+    EXPECT_EQ(
+        run_program(command_line(), in_folder(""), in_folder("out.txt"), in_folder("err.txt")),
+        1063u);
+    EXPECT_EQ(read_file(folder / "out.txt"), "Error: StartServiceCtrlDispatcher");
+    EXPECT_EQ(read_file(folder / "err.txt"), hint);
+}
+
+// orvo.exe --console ends with the service's exit code; its reports are lines on its
+// standard error, and a log "-" leaves the stream there. (Ctrl-C: console_ctrl_c_test.py.)
+struct console_end {
+    const char* name;
+    std::vector<std::string> options; // after the recording options
+    const char* dll_path;             // "" for the recording VM
+    DWORD exit_code;
+    const char* last_line;
+};
+
+// clang-format off
+const console_end console_ends[] = {
+    {"a class that is not there", {}, "", 1610, "orvo: stopped (exit code 1610)\r\n"},
+    {"no Java VM library", {}, "no-such-jvm.dll", ERROR_MOD_NOT_FOUND, "orvo: stopped (exit code 126)\r\n"},
+    {"a start method that throws", with_probe({"-Dstandin.throws=orvotest/Probe.start"}), "", 1064,
+     "orvo: stopped (exit code 1064)\r\n"},
+    {"System.exit(7) in the start method", with_probe({"-Dstandin.end=orvotest/Probe.start:exit:7"}), "", 7,
+     "orvo: stopped (exit code 1066, the Java program's status 7)\r\n"},
+};
+// clang-format on
+
+TEST_F(service_wine, a_console_run_ends_with_the_services_exit_code) {
+    for (const console_end& end : console_ends) {
+        SCOPED_TRACE(end.name);
+        std::vector<std::string> options = {"-Drecording.standin=" + windows_path(ORVO_STANDIN_JVM),
+                                            "-Drecording.file=" + in_folder("record.txt")};
+        options.insert(options.end(), end.options.begin(), end.options.end());
+        write_settings(folder / "settings.xml", "-", "-",
+                       end.dll_path[0] != '\0' ? in_folder(end.dll_path)
+                                               : windows_path(ORVO_RECORDING_JVM),
+                       options);
+        const std::string command = "\"" + windows_path(ORVO_EXECUTABLE) + "\" --console \"" +
+                                    in_folder("settings.xml") + "\"";
+        EXPECT_EQ(run_program(command, in_folder(""), in_folder("out.txt"), in_folder("err.txt")),
+                  end.exit_code);
+        const std::string said = read_file(folder / "err.txt");
+        const std::string first = "orvo: start pending (check-point 1)\r\n";
+        const std::string last = end.last_line;
+        EXPECT_EQ(said.compare(0, first.size(), first), 0) << said;
+        ASSERT_GE(said.size(), last.size()) << said;
+        EXPECT_EQ(said.substr(said.size() - last.size()), last) << said;
+        EXPECT_EQ(said.find("orvo: running"), std::string::npos) << said;
+        if (end.dll_path[0] == '\0') {
+            EXPECT_EQ(read_file(folder / "out.txt"), "recording VM created\r\n");
+        }
+    }
 }
 
 // --- A Java runtime's layout, and orvo-check's explanations ------------------------------
