@@ -1,10 +1,12 @@
-// The Java host against the real Java VM. Each case writes a settings file, runs the
-// scenario program (or orvo-check) as a process of its own, since a process can create
-// only one VM, and checks its exit status, the exact bytes it wrote to standard error and
-// what the Java test classes recorded.
+// The Java host against the real Java VM: the scenarios of host_scenarios.h, and what only
+// a real VM shows (the class path, the signal handlers, orvo-check --jvm). Each case writes
+// a settings file and runs the scenario program (or orvo-check) as a process of its own,
+// since a process can create only one VM; facts come from its exit status, its standard
+// output and error, and the record of the Java test classes (tests/jvm/java/orvotest).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -12,13 +14,12 @@
 #include <nlohmann/json.hpp>
 
 #include "binary_samples.h"
+#include "host_scenarios.h"
 #include "test_support.h"
 
 namespace {
 
-using orvo_test::read_file;
-using orvo_test::temp_dir;
-using orvo_test::write_file;
+using namespace orvo_test;
 using strings = std::vector<std::string>;
 
 std::string quoted(const std::string& text) {
@@ -27,24 +28,6 @@ std::string quoted(const std::string& text) {
         result += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
     return result + "'";
-}
-
-// Every line of ours in `err`, each with its line end. The VM writes lines of its own in
-// between: an exception still pending when a thread is detached (a missing class or stop
-// method leaves one) is printed by the VM as the thread goes.
-strings diagnostic_lines(const std::string& err) {
-    strings lines;
-    std::string::size_type start = 0;
-    while (start < err.size()) {
-        const std::string::size_type end = err.find('\n', start);
-        const std::string line =
-            err.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start);
-        if (line.compare(0, 7, "error: ") == 0) {
-            lines.push_back(line);
-        }
-        start = end == std::string::npos ? err.size() : end + 1;
-    }
-    return lines;
 }
 
 bool contains(const std::string& text, const std::string& part) {
@@ -115,33 +98,58 @@ class RealJvm : public ::testing::Test {
     std::string java_home;
 };
 
-// --- The start variants and the parameters ---------------------------------------------
+// --- The scenarios ---------------------------------------------------------------------
 
-TEST_F(RealJvm, BothVariantsWithoutParametersCallTheArrayVariantWithAnEmptyArray) {
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.java, "start(String[]) 0\nstop()\n");
-    EXPECT_EQ(result.out, "destroyed\n");
+std::string hex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (const char c : bytes) {
+        text += {digits[static_cast<unsigned char>(c) >> 4], digits[c & 15]};
+    }
+    return text;
 }
 
-TEST_F(RealJvm, ParametersArriveAsTheSameCharacters) {
-    settings.class_name = "orvotest/ArrayStart";
-    settings.start_method = "begin";
-    settings.stop_method = "end";
-    settings.parameters = {"-port", "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC", "", "\xF0\x9F\x98\x80!"};
-    const outcome result = run_scenario({"--param-hex", "61f09f"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.java, "begin(String[]) 6\n"
-                           "  [0] \"002d 0070 006f 0072 0074\"\n"
-                           "  [1] \"00e9 0074 00e9\"\n"
-                           "  [2] \"20ac\"\n"
-                           "  [3] \"\"\n"
-                           "  [4] \"d83d de00 0021\"\n"
-                           "  [5] \"0061 fffd\"\n"
-                           "end()\n");
+class RealJvmScenario : public RealJvm, public ::testing::WithParamInterface<host_scenario> {};
+
+TEST_P(RealJvmScenario, BehavesAsTheRowSays) {
+    const host_scenario& row = GetParam();
+    const std::string libraries[] = {ORVO_JVM_LIBRARY, ORVO_NO_ENTRY_LIBRARY, dir / "libjvm.so",
+                                     ""};
+    settings.dll_path = libraries[static_cast<int>(row.library)];
+    settings.class_name = row.class_name;
+    settings.start_method = row.start_method;
+    settings.stop_method = row.stop_method;
+    if (*row.option != '\0') {
+        settings.options.push_back(row.option);
+    }
+    // The parameters as bytes, since a settings file cannot hold every byte sequence.
+    strings arguments;
+    for (const std::string& parameter : row.parameters) {
+        arguments.insert(arguments.end(), {"--param-hex", hex(parameter)});
+    }
+    const outcome result = run_scenario(arguments);
+    observed seen;
+    seen.created = result.status;
+    const std::string::size_type started = result.out.find("started: ");
+    if (started != std::string::npos) {
+        seen.started =
+            start_result_name(static_cast<start_result>(std::stoi(result.out.substr(started + 9))));
+    }
+    seen.said = said_on_stderr(result.err);
+    std::istringstream ran(result.java);
+    for (std::string line; std::getline(ran, line);) {
+        seen.ran.push_back(line);
+    }
+    // The VM's destruction waits for every thread still attached: it returns only alone.
+    seen.destroyed_alone = contains(result.out, "destroyed\n");
+    expect_behaviour(row, seen);
+    if (*row.option != '\0') {
+        // The VM says why it refuses the option before the host's line.
+        EXPECT_LT(result.err.find(row.option), result.err.find("error: ")) << result.err;
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(host, RealJvmScenario, ::testing::ValuesIn(host_scenarios), row_name);
 
 TEST_F(RealJvm, ClassPathSettingReachesTheVmAsAPathList) {
     // Entries are separated by ";" in the settings on every system; the VM gets its own
@@ -153,119 +161,7 @@ TEST_F(RealJvm, ClassPathSettingReachesTheVmAsAPathList) {
     const outcome result = run_scenario();
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.java, "start(String[]) 0\nstop()\n");
-}
-
-TEST_F(RealJvm, OnlyThePlainVariantIsCalledWhenNoParametersAreConfigured) {
-    settings.class_name = "orvotest/PlainStart";
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.java, "start()\nstop()\n");
-}
-
-TEST_F(RealJvm, PlainVariantWithAParameterIsAMissingMethod) {
-    settings.class_name = "orvotest/PlainStart";
-    settings.parameters = {"x"};
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "error: method \"start\" not found.\r\n");
-    EXPECT_EQ(result.java, "stop()\n");
-    EXPECT_EQ(result.out, "destroyed\n");
-}
-
-TEST_F(RealJvm, InstanceOrOtherStartMethodsDoNotCount) {
-    settings.class_name = "orvotest/NoStart";
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "error: method \"start\" not found.\r\n");
-    EXPECT_EQ(result.java, "stop()\n");
-}
-
-// --- Missing pieces and throwing methods: every road detaches the thread, or the VM's
-// destruction from the other thread would never return ----------------------------------
-
-TEST_F(RealJvm, MissingClassWritesTheClassLineOnStartAndOnStop) {
-    settings.class_name = "orvotest/Missing";
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 0);
-    const std::string line = "error: class \"orvotest/Missing\" not found.\r\n";
-    EXPECT_EQ(diagnostic_lines(result.err), (strings{line, line})) << result.err;
-    EXPECT_EQ(result.err.compare(0, line.size(), line), 0) << result.err;
-    EXPECT_TRUE(contains(result.err, "java.lang.NoClassDefFoundError: orvotest/Missing"));
-    EXPECT_EQ(result.java, "");
-    EXPECT_EQ(result.out, "destroyed\n");
-}
-
-TEST_F(RealJvm, ClassNameWithDotsReachesTheVmUnchanged) {
-    settings.class_name = "orvotest.BothStarts";
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 0);
-    // The VM takes only slashes: what it refuses is the name as configured.
-    const std::string line = "error: class \"orvotest.BothStarts\" not found.\r\n";
-    EXPECT_EQ(diagnostic_lines(result.err), (strings{line, line})) << result.err;
-    EXPECT_TRUE(contains(result.err, "java.lang.NoClassDefFoundError: orvotest.BothStarts"));
-    EXPECT_EQ(result.java, "");
-    EXPECT_EQ(result.out, "destroyed\n");
-}
-
-TEST_F(RealJvm, MissingStopMethodWritesTheMethodLineNamingIt) {
-    settings.class_name = "orvotest/NoStop";
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 0);
-    const std::string line = "error: method \"stop\" not found.\r\n";
-    EXPECT_EQ(diagnostic_lines(result.err), strings{line}) << result.err;
-    EXPECT_EQ(result.err.compare(0, line.size(), line), 0) << result.err;
-    EXPECT_TRUE(contains(result.err, "java.lang.NoSuchMethodError")) << result.err;
-    EXPECT_EQ(result.java, "start(String[]) 0\n");
-    EXPECT_EQ(result.out, "destroyed\n");
-}
-
-// The VM describes each exception; a throwing start is a failed start, and the host says
-// so after the description, naming the exception's class as Java names it.
-TEST_F(RealJvm, ThrowingMethodsArePrintedByTheVmAndAThrowingStartIsSaid) {
-    settings.class_name = "orvotest/Throwing";
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 0);
-    const std::string described = "java.lang.IllegalStateException: start failed";
-    const std::string line = "error: the start method \"start\" of \"orvotest/Throwing\" threw "
-                             "java.lang.IllegalStateException.\r\n";
-    EXPECT_TRUE(contains(result.err, described)) << result.err;
-    EXPECT_TRUE(contains(result.err, "java.lang.IllegalStateException: stop failed")) << result.err;
-    EXPECT_EQ(diagnostic_lines(result.err), strings{line}) << result.err;
-    EXPECT_LT(result.err.find(described), result.err.find(line)) << result.err;
-    EXPECT_EQ(result.java, "start(String[]) 0\nstop()\n");
-    EXPECT_EQ(result.out, "destroyed\n");
-}
-
-// --- The VM that cannot be created -------------------------------------------------------
-
-TEST_F(RealJvm, UnknownOptionIsRefused) {
-    settings.options.push_back("-Xorvo-unknown");
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 3);
-    // The VM says why first; the host's line follows, once, as the last bytes.
-    const std::string line = "error: couldn't create JavaVM.\r\n";
-    ASSERT_GE(result.err.size(), line.size());
-    EXPECT_EQ(result.err.substr(result.err.size() - line.size()), line);
-    EXPECT_EQ(result.err.find("error: "), result.err.size() - line.size()) << result.err;
-    EXPECT_TRUE(contains(result.err, "-Xorvo-unknown")) << result.err;
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.java, "");
-}
-
-TEST_F(RealJvm, LibraryWithoutEntryPoint) {
-    settings.dll_path = ORVO_NO_ENTRY_LIBRARY;
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, "error: couldn't get function pointer.\r\n");
-}
-
-TEST_F(RealJvm, MissingLibrary) {
-    settings.dll_path = dir / "libjvm.so";
-    const outcome result = run_scenario();
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "error: couldn't load jvm.dll.\r\n");
+    EXPECT_EQ(result.java, "start ran with []\nstop ran\n");
 }
 
 // --- The stop signals --------------------------------------------------------------------
@@ -274,14 +170,15 @@ TEST_F(RealJvm, OwnSignalHandlersSurviveTheVmsCreation) {
     const outcome result = run_scenario({"--own-signal-handlers"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "Terminated: own\nInterrupt: own\nHangup: own\n"
-                          "SIGTERM reached own handler: 1\ndestroyed\n");
-    EXPECT_EQ(result.java, "start(String[]) 0\nstop()\n");
+                          "SIGTERM reached own handler: 1\nstarted: 0\ndestroyed\n");
+    EXPECT_EQ(result.java, "start ran with []\nstop ran\n");
 }
 
 TEST_F(RealJvm, WithoutHandlersOfItsOwnTheProcessKeepsTheVms) {
     const outcome result = run_scenario({"--report-signal-handlers"});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "Terminated: other\nInterrupt: other\nHangup: other\ndestroyed\n");
+    EXPECT_EQ(result.out,
+              "Terminated: other\nInterrupt: other\nHangup: other\nstarted: 0\ndestroyed\n");
 }
 
 // --- orvo-check --jvm ----------------------------------------------------------------------
@@ -311,30 +208,29 @@ TEST_F(RealJvm, CheckNamesThePlainVariant) {
     EXPECT_EQ(result.java, "");
 }
 
+// The start's lines, and the exceptions the lookups leave, as the service has them.
 TEST_F(RealJvm, CheckFailsWithTheServicesLines) {
     struct broken {
         std::string class_name;
         strings parameters;
         std::string dll_path;
-        std::string line;
+        std::string said;
     };
+    // clang-format off
     const broken cases[] = {
-        {"orvotest/Missing",
-         {},
-         ORVO_JVM_LIBRARY,
-         "error: class \"orvotest/Missing\" not found.\r\n"},
+        {"orvotest/Missing", {}, ORVO_JVM_LIBRARY, "error: class \"orvotest/Missing\" not found.\r\ndescribed java.lang.NoClassDefFoundError\n"},
         {"orvotest/PlainStart", {"x"}, ORVO_JVM_LIBRARY, "error: method \"start\" not found.\r\n"},
-        {"orvotest/NoStop", {}, ORVO_JVM_LIBRARY, "error: method \"stop\" not found.\r\n"},
+        {"orvotest/NoStop", {}, ORVO_JVM_LIBRARY, "error: method \"stop\" not found.\r\ndescribed java.lang.NoSuchMethodError\n"},
         {"orvotest/BothStarts", {}, "/nonexistent/libjvm.so", "error: couldn't load jvm.dll.\r\n"},
     };
+    // clang-format on
     for (const broken& c : cases) {
         settings.class_name = c.class_name;
         settings.parameters = c.parameters;
         settings.dll_path = c.dll_path;
         const outcome result = run_check();
-        EXPECT_EQ(result.status, 1) << c.line;
-        EXPECT_EQ(diagnostic_lines(result.err), strings{c.line}) << result.err;
-        EXPECT_EQ(result.err.compare(0, c.line.size(), c.line), 0) << result.err;
+        EXPECT_EQ(result.status, 1) << c.said;
+        EXPECT_EQ(said_on_stderr(result.err), c.said) << result.err;
         EXPECT_EQ(result.java, "");
     }
 }

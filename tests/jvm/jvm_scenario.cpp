@@ -6,11 +6,13 @@
 //   jvm_scenario SETTINGS_FILE [--param-hex HEX]... [--own-signal-handlers]
 //                [--report-signal-handlers]
 //
-// --param-hex appends a start parameter given as hex bytes (for bytes that a settings file
-// cannot hold). --report-signal-handlers tells, once the VM is created, what handles each
-// stop signal. --own-signal-handlers installs handlers for them before the VM is created,
+// --param-hex appends a start parameter given as hex bytes (any bytes, also those that a
+// settings file cannot hold). --report-signal-handlers tells, once the VM is created, what handles
+// each stop signal. --own-signal-handlers installs handlers for them before the VM is created,
 // reports as above, and raises SIGTERM, which must reach the process's own handler.
-// The exit status is create_java_vm's result; facts go to standard output.
+// The exit status is create_java_vm's result; facts go to standard output: what the start
+// gave (started: N, start_server's result as a number) and, once the VM is destroyed,
+// "destroyed".
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
@@ -98,10 +100,10 @@ void service_thread(hand_over& steps, const scenario_options& options, int& crea
         std::raise(SIGTERM);
         std::cout << "SIGTERM reached own handler: " << sigterm_count << '\n';
     }
-    std::cout << std::flush;
     if (created == create_ok) {
-        start_server();
+        std::cout << "started: " << static_cast<int>(start_server()) << '\n';
     }
+    std::cout << std::flush;
     steps.set(&hand_over::started);
     steps.wait(&hand_over::stopped);
 }

@@ -1,6 +1,8 @@
-// The Java host against the stand-in VM: the exact JNI calls it makes, in order, the
-// diagnostic lines it writes, and the library loading, on every platform the host builds
-// for (on Windows under Wine, where no real Java VM exists).
+// The Java host against the stand-in VM, on every platform the host builds for (on
+// Windows under Wine, where no real Java VM exists): the scenarios of host_scenarios.h,
+// faults that a real VM cannot be made to show, and the library loading. Facts come from
+// the stand-in's record, stated as behaviour: which methods ran, with what, and whether a
+// thread was left attached when the VM was destroyed.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -18,9 +20,9 @@
 #include <vector>
 
 #include "captured_stderr.h"
+#include "host_scenarios.h"
 #include "javahost/diagnostic.h"
 #include "javahost/java_vm.h"
-#include "javahost/server.h"
 #include "platform/dynamic_library.h"
 #include "platform/standard_error.h"
 #include "platform/vm_option_text.h"
@@ -29,8 +31,7 @@
 namespace {
 
 using lines = std::vector<std::string>;
-using orvo_test::captured_stderr;
-using orvo_test::temp_dir;
+using namespace orvo_test;
 
 // A library built beside this program, named as the system would be given it.
 std::string library_path(const std::string& name) {
@@ -45,7 +46,15 @@ std::string library_path(const std::string& name) {
     return path;
 }
 
-const char string_array[] = "([Ljava/lang/String;)V";
+// "CallStaticVoidMethod a/B.name(DESCRIPTOR)V [ARGUMENTS]" as the rows say it: "name ran",
+// or "name ran with [ARGUMENTS]".
+std::string method_ran(const std::string& call) {
+    const std::string::size_type open = call.find('(');
+    const std::string::size_type dot = call.rfind('.', open);
+    const std::string arguments = call.substr(call.find(')', open) + 2);
+    return call.substr(dot + 1, open - dot - 1) + " ran" + (arguments.empty() ? "" : " with") +
+           arguments;
+}
 
 class StandinHost : public ::testing::Test {
   protected:
@@ -65,9 +74,6 @@ class StandinHost : public ::testing::Test {
         jvm_library = nullptr;
         host_settings = nullptr;
         config.dll_path = library_path("standin_jvm");
-        config.class_name = "app/Server";
-        config.start_method = "start";
-        config.stop_method = "stop";
     }
     void TearDown() override {
         // The stand-in marks a JNI call made on a thread that is not attached.
@@ -77,9 +83,32 @@ class StandinHost : public ::testing::Test {
         platform::free_library(library_);
     }
 
-    void declare_class() { config.options.push_back("-Dstandin.class=app/Server"); }
-    void declare_method(const std::string& name, const std::string& descriptor) {
-        config.options.push_back("-Dstandin.method=app/Server." + name + descriptor);
+    // The row's settings, with every Java test class declared to the stand-in.
+    void configure(const host_scenario& row) {
+        const std::string libraries[] = {library_path("standin_jvm"),
+                                         library_path("no_entry_library"),
+                                         dir / "missing" ORVO_MODULE_SUFFIX, ""};
+        config.dll_path = libraries[static_cast<int>(row.library)];
+        config.class_name = row.class_name;
+        config.start_method = row.start_method;
+        config.stop_method = row.stop_method;
+        config.start_method_params.assign(row.parameters.begin(), row.parameters.end());
+        config.options = {"-Dstandin.describe"};
+        for (const java_class& java : java_classes) {
+            config.options.push_back(std::string("-Dstandin.class=") + java.name);
+            std::istringstream methods(java.methods);
+            for (std::string method; methods >> method;) {
+                const std::string name = java.name + ("." + method);
+                config.options.push_back("-Dstandin.method=" + name);
+                if (*java.throws != '\0') {
+                    config.options.push_back("-Dstandin.throws=" + name.substr(0, name.find('(')) +
+                                             "=" + java.throws);
+                }
+            }
+        }
+        if (*row.option != '\0') {
+            config.options.push_back(row.option);
+        }
     }
 
     // Runs `work` with standard error captured and returns what was written.
@@ -89,24 +118,30 @@ class StandinHost : public ::testing::Test {
         return capture.finish();
     }
 
-    // The service's road: create and start on one thread, stop and destroy on another.
-    // Returns the standard error written on it.
-    std::string run_service() {
-        return captured([this] {
-            created = create_java_vm(config);
-            if (created != create_ok) {
+    // The service's road: create and start on one thread, stop on another. The VM is
+    // destroyed from the first, so that a thread that either call left attached shows.
+    observed run_service() {
+        observed seen;
+        seen.said = said_on_stderr(captured([this, &seen] {
+            seen.created = create_java_vm(config);
+            if (seen.created != create_ok) {
                 return;
             }
-            started = start_server();
-            std::thread([] {
-                stop_server();
-                java_vm->DestroyJavaVM();
-            }).join();
+            seen.started = start_result_name(start_server());
+            std::thread(stop_server).join();
+            java_vm->DestroyJavaVM();
             platform::free_library(jvm_library);
-        });
+        }));
+        for (const std::string& line : calls()) {
+            if (line.compare(0, 21, "CallStaticVoidMethod ") == 0) {
+                seen.ran.push_back(method_ran(line));
+            }
+            seen.destroyed_alone =
+                seen.destroyed_alone || line == "DestroyJavaVM other_threads_attached=0";
+        }
+        return seen;
     }
 
-    void clear_calls() { clear_(); }
     // The stand-in's record, one call a line.
     lines calls() const {
         lines result;
@@ -116,74 +151,80 @@ class StandinHost : public ::testing::Test {
         }
         return result;
     }
-    // The record from the first line that begins with `first` up to, not including, the
-    // next line that begins with `end`.
-    lines calls_between(const std::string& first, const std::string& end) const {
-        lines all = calls();
-        lines part;
-        bool inside = false;
-        for (const std::string& line : all) {
-            if (inside && !end.empty() && line.compare(0, end.size(), end) == 0) {
-                break;
-            }
-            inside = inside || line.compare(0, first.size(), first) == 0;
-            if (inside) {
-                part.push_back(line);
-            }
-        }
-        return part;
-    }
-    // From the start's attach up to the stop's attach (which, on another thread, is not
-    // "already attached").
-    lines start_part() const {
-        lines part = calls_between("AttachCurrentThread", "");
-        for (std::size_t i = 1; i < part.size(); ++i) {
-            if (part[i] == "AttachCurrentThread arguments=null") {
-                part.resize(i);
-                break;
-            }
-        }
-        return part;
-    }
-    lines stop_part() const {
-        lines all = calls();
-        lines part;
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            if (all[i] == "AttachCurrentThread arguments=null" || !part.empty()) {
-                part.push_back(all[i]);
-            }
-        }
-        return part;
-    }
 
     temp_dir dir;
     settings_record config;
     int created = -1;
-    start_result started = start_result::not_attached;
+    const char* (*record_)() = nullptr;
+    void (*clear_)() = nullptr;
 
   private:
     platform::library_handle library_ = nullptr;
-    const char* (*record_)() = nullptr;
-    void (*clear_)() = nullptr;
 };
+
+// --- The scenarios, and faults only the stand-in can show --------------------------------
+
+// clang-format off
+const host_scenario standin_scenarios[] = {
+    {"a_vm_that_fails_to_be_created", "orvotest/BothStarts", "start", "stop", {}, vm_library::java_vm, "-Dstandin.fail=JNI_CreateJavaVM", 3, "", "error: couldn't create JavaVM.\r\n", {}},
+    // The start is not called with an incomplete parameter array.
+    {"a_parameter_that_cannot_be_made", "orvotest/ArrayStart", "begin", "end", {"a", "b"}, vm_library::java_vm, "-Dstandin.fail=NewString", 0, "no_parameters", "described java.lang.OutOfMemoryError\nerror: couldn't create parameters for method \"begin\".\r\n", {"end ran"}},
+    {"a_parameter_array_that_cannot_be_made", "orvotest/ArrayStart", "begin", "end", {}, vm_library::java_vm, "-Dstandin.fail=NewObjectArray", 0, "no_parameters", "described java.lang.OutOfMemoryError\nerror: couldn't create parameters for method \"begin\".\r\n", {"end ran"}},
+};
+// clang-format on
+
+class StandinScenario : public StandinHost, public ::testing::WithParamInterface<host_scenario> {};
+
+TEST_P(StandinScenario, BehavesAsTheRowSays) {
+    configure(GetParam());
+    expect_behaviour(GetParam(), run_service());
+    EXPECT_EQ(host_settings, &config);
+    if (GetParam().created != create_ok) {
+        // The stand-in leaves its pointer behind on failure; neither value may be used later.
+        EXPECT_EQ(java_vm, nullptr);
+        EXPECT_EQ(jvm_library, nullptr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(host, StandinScenario, ::testing::ValuesIn(host_scenarios), row_name);
+INSTANTIATE_TEST_SUITE_P(standin, StandinScenario, ::testing::ValuesIn(standin_scenarios),
+                         row_name);
+
+TEST_F(StandinHost, FailedAttachMakesNoCallThroughANullEnvironment) {
+    configure(host_scenarios[0]);
+    config.options.push_back("-Dstandin.fail=AttachCurrentThread");
+    const observed seen = run_service();
+    EXPECT_EQ(seen.said, "error: couldn't attach thread to JavaVM.\r\n"
+                         "error: couldn't attach thread to JavaVM.\r\n");
+    EXPECT_EQ(seen.started, "not_attached");
+    EXPECT_EQ(seen.ran, lines{});
+}
 
 // --- Creating the VM ---------------------------------------------------------------------
 
+// The options reach the VM in their order; the hooks through which the VM tells of its
+// own end come after the configured ones.
 TEST_F(StandinHost, PassesTheOptionsInOrder) {
-    config.options = {"-Xmx64m", "", "-Dx=a y"};
-    EXPECT_EQ(captured([this] { created = create_java_vm(config); }), "");
-    ASSERT_EQ(created, create_ok);
-    // The hooks through which the VM tells of its own end come after the configured ones.
-    const lines expected = {"JNI_CreateJavaVM version=00010006 options=5 ignoreUnrecognized=0",
-                            "  option -Xmx64m",
-                            "  option ",
-                            "  option -Dx=a y",
-                            "  option exit",
-                            "  option abort"};
-    EXPECT_EQ(calls(), expected);
-    EXPECT_EQ(host_settings, &config);
-    java_vm->DestroyJavaVM();
-    platform::free_library(jvm_library);
+    const struct {
+        lines options;
+        lines creation;
+    } cases[] = {
+        {{}, {"JNI_CreateJavaVM version=00010006 options=2 ignoreUnrecognized=0"}},
+        {{"-Xmx64m", "", "-Dx=a y"},
+         {"JNI_CreateJavaVM version=00010006 options=5 ignoreUnrecognized=0", "  option -Xmx64m",
+          "  option ", "  option -Dx=a y"}},
+    };
+    for (const auto& c : cases) {
+        clear_();
+        config.options.assign(c.options.begin(), c.options.end());
+        EXPECT_EQ(captured([this] { created = create_java_vm(config); }), "");
+        ASSERT_EQ(created, create_ok);
+        lines expected = c.creation;
+        expected.insert(expected.end(), {"  option exit", "  option abort"});
+        EXPECT_EQ(calls(), expected);
+        java_vm->DestroyJavaVM();
+        platform::free_library(jvm_library);
+    }
 }
 
 // An option reaches the VM in the code page in which it reads its options (on Windows the
@@ -221,74 +262,32 @@ TEST_F(StandinHost, OptionsReachTheVmInItsCodePageOrNotAtAll) {
         }
         ++rows;
         SCOPED_TRACE(c.option);
-        clear_calls();
+        clear_();
         jvm_library = nullptr; // the last row's, released
         config.options = {"-Dq=1", c.option};
-        const std::string written = run_service();
+        const std::string err = captured([this] { created = create_java_vm(config); });
+        const lines creation = calls();
         if (c.received != nullptr) {
             EXPECT_EQ(created, create_ok);
-            EXPECT_EQ(calls_between("  option -Dp=", "  option exit"),
-                      lines{std::string("  option ") + c.received});
+            // The creation's line, then each option: the one under test comes second.
+            EXPECT_EQ(creation.size() > 2 ? creation[2] : "",
+                      std::string("  option ") + c.received);
+            java_vm->DestroyJavaVM();
+            platform::free_library(jvm_library);
             continue;
         }
         EXPECT_EQ(created, create_bad_option);
-        EXPECT_EQ(written, std::string("error: the option \"") + c.option + "\" holds \"" +
-                               c.character + "\", which this system's code page (" +
-                               std::to_string(code_page) +
-                               ") cannot pass to the Java VM; use a path without it, or a system "
-                               "code page that holds it.\r\n");
+        EXPECT_EQ(err, std::string("error: the option \"") + c.option + "\" holds \"" +
+                           c.character + "\", which this system's code page (" +
+                           std::to_string(code_page) +
+                           ") cannot pass to the Java VM; use a path without it, or a system "
+                           "code page that holds it.\r\n");
         EXPECT_EQ(jvm_library, nullptr);
-        EXPECT_EQ(calls(), lines{}) << "the library is never loaded";
+        EXPECT_EQ(creation, lines{}) << "the library is never loaded";
     }
     if (rows == 0) {
         GTEST_SKIP() << "no cases for the code page " << code_page;
     }
-}
-
-TEST_F(StandinHost, EmptyOptionListGivesNoOptions) {
-    EXPECT_EQ(captured([this] { created = create_java_vm(config); }), "");
-    ASSERT_EQ(created, create_ok);
-    EXPECT_EQ(calls(), (lines{"JNI_CreateJavaVM version=00010006 options=2 ignoreUnrecognized=0",
-                              "  option exit", "  option abort"}));
-    EXPECT_NE(java_vm, nullptr);
-    EXPECT_NE(jvm_library, nullptr);
-    java_vm->DestroyJavaVM();
-    platform::free_library(jvm_library);
-}
-
-TEST_F(StandinHost, FailedCreationWritesItsLineAndLeavesNothingBehind) {
-    config.options = {"-Dstandin.fail=JNI_CreateJavaVM"};
-    EXPECT_EQ(run_service(), "error: couldn't create JavaVM.\r\n");
-    EXPECT_EQ(created, create_vm_failed);
-    // The stand-in leaves its pointer behind on failure; neither value may be used later.
-    EXPECT_EQ(java_vm, nullptr);
-    EXPECT_EQ(jvm_library, nullptr);
-    EXPECT_EQ(host_settings, &config);
-    EXPECT_EQ(calls().back(), "  -> failed");
-}
-
-TEST_F(StandinHost, UnknownOptionFailsTheCreation) {
-    config.options = {"-Dstandin.bogus=1"};
-    EXPECT_EQ(run_service(), "error: couldn't create JavaVM.\r\n");
-    EXPECT_EQ(created, create_vm_failed);
-    EXPECT_EQ(calls().back(), "  -> unrecognized option");
-}
-
-TEST_F(StandinHost, MissingLibraryIsReportedAsJvmDll) {
-    for (const std::string& path : {dir / "missing" ORVO_MODULE_SUFFIX, std::string()}) {
-        config.dll_path = path;
-        EXPECT_EQ(run_service(), "error: couldn't load jvm.dll.\r\n") << path;
-        EXPECT_EQ(created, create_no_library) << path;
-        EXPECT_EQ(jvm_library, nullptr);
-    }
-    EXPECT_EQ(calls(), lines{});
-}
-
-TEST_F(StandinHost, LibraryWithoutEntryPointIsReleased) {
-    config.dll_path = library_path("no_entry_library");
-    EXPECT_EQ(run_service(), "error: couldn't get function pointer.\r\n");
-    EXPECT_EQ(created, create_no_entry_point);
-    EXPECT_EQ(jvm_library, nullptr);
 }
 
 // Why a load failed, as the system words it; the service's exit code carries the same.
@@ -361,261 +360,9 @@ TEST_F(StandinHost, LoadsTheLibraryByNameFromTheProgramsDirectory) {
     config.dll_path = "standin_jvm.dll";
     EXPECT_EQ(captured([this] { created = create_java_vm(config); }), "");
     ASSERT_EQ(created, create_ok);
-    EXPECT_EQ(calls(), (lines{"JNI_CreateJavaVM version=00010006 options=2 ignoreUnrecognized=0",
-                              "  option exit", "  option abort"}));
     java_vm->DestroyJavaVM();
     platform::free_library(jvm_library);
 }
 #endif
-
-// --- Starting: which variant, which parameters --------------------------------------------
-
-TEST_F(StandinHost, BothVariantsAndNoParametersGiveAnEmptyArray) {
-    declare_class();
-    declare_method("start", string_array);
-    declare_method("start", "()V");
-    declare_method("stop", "()V");
-    EXPECT_EQ(run_service(), "");
-    EXPECT_EQ(started, start_result::start_called);
-    const lines expected = {
-        "AttachCurrentThread arguments=null (already attached)",
-        "FindClass app/Server",
-        "GetStaticMethodID app/Server start ([Ljava/lang/String;)V",
-        "ExceptionClear",
-        "GetStaticMethodID app/Server start ()V",
-        "ExceptionClear",
-        "FindClass java/lang/String",
-        "NewObjectArray 0 java/lang/String null",
-        "CallStaticVoidMethod app/Server.start([Ljava/lang/String;)V []",
-        "ExceptionCheck -> false",
-        "DetachCurrentThread",
-    };
-    EXPECT_EQ(start_part(), expected);
-}
-
-TEST_F(StandinHost, ParametersArriveInOrderAsUtf16) {
-    declare_class();
-    declare_method("start", string_array);
-    declare_method("stop", "()V");
-    config.start_method_params = {
-        "ab", "\xC3\xA9", "\xE2\x82\xAC", "", "\xF0\x9F\x98\x80", "x\xF0\x9F", "\xED\xA0\x80"};
-    EXPECT_EQ(run_service(), "");
-    const lines expected = {
-        "FindClass java/lang/String",
-        "NewObjectArray 7 java/lang/String null",
-        "NewString \"0061 0062\"",
-        "SetObjectArrayElement 0 \"0061 0062\"",
-        "NewString \"00e9\"",
-        "SetObjectArrayElement 1 \"00e9\"",
-        "NewString \"20ac\"",
-        "SetObjectArrayElement 2 \"20ac\"",
-        "NewString \"\"",
-        "SetObjectArrayElement 3 \"\"",
-        "NewString \"d83d de00\"",
-        "SetObjectArrayElement 4 \"d83d de00\"",
-        "NewString \"0078 fffd\"",
-        "SetObjectArrayElement 5 \"0078 fffd\"",
-        "NewString \"fffd fffd\"",
-        "SetObjectArrayElement 6 \"fffd fffd\"",
-        "CallStaticVoidMethod app/Server.start([Ljava/lang/String;)V [\"0061 0062\", \"00e9\", "
-        "\"20ac\", \"\", \"d83d de00\", \"0078 fffd\", \"fffd fffd\"]",
-    };
-    EXPECT_EQ(calls_between("FindClass java/lang/String", "ExceptionCheck"), expected);
-}
-
-TEST_F(StandinHost, OnlyThePlainVariantIsCalledWithoutArguments) {
-    declare_class();
-    declare_method("start", "()V");
-    declare_method("stop", "()V");
-    EXPECT_EQ(run_service(), "");
-    EXPECT_EQ(started, start_result::start_called);
-    const lines expected = {
-        "GetStaticMethodID app/Server start ()V",
-        "ExceptionClear",
-        "CallStaticVoidMethod app/Server.start()V",
-        "ExceptionCheck -> false",
-        "DetachCurrentThread",
-    };
-    EXPECT_EQ(calls_between("GetStaticMethodID app/Server start ()V", "AttachCurrentThread"),
-              expected);
-}
-
-// What the start does when no variant fits: the method line, nothing called, detached.
-lines no_start_method(bool plain_found) {
-    return {
-        "AttachCurrentThread arguments=null (already attached)",
-        "FindClass app/Server",
-        "GetStaticMethodID app/Server start ([Ljava/lang/String;)V -> missing",
-        "ExceptionClear",
-        std::string("GetStaticMethodID app/Server start ()V") + (plain_found ? "" : " -> missing"),
-        "ExceptionClear",
-        "DetachCurrentThread",
-    };
-}
-
-TEST_F(StandinHost, NeitherVariantWritesTheMethodLine) {
-    declare_class();
-    declare_method("stop", "()V");
-    EXPECT_EQ(run_service(), "error: method \"start\" not found.\r\n");
-    EXPECT_EQ(started, start_result::no_method);
-    EXPECT_EQ(start_part(), no_start_method(false));
-}
-
-TEST_F(StandinHost, PlainVariantWithParametersConfiguredCountsAsMissing) {
-    declare_class();
-    declare_method("start", "()V");
-    declare_method("stop", "()V");
-    config.start_method_params = {"p"};
-    EXPECT_EQ(run_service(), "error: method \"start\" not found.\r\n");
-    EXPECT_EQ(started, start_result::no_method);
-    EXPECT_EQ(start_part(), no_start_method(true));
-}
-
-// --- Stopping ------------------------------------------------------------------------------
-
-TEST_F(StandinHost, StopAttachesItsOwnThreadAndDetachesBeforeTheVmIsDestroyed) {
-    declare_class();
-    declare_method("start", "()V");
-    declare_method("stop", "()V");
-    EXPECT_EQ(run_service(), "");
-    const lines expected = {
-        "AttachCurrentThread arguments=null",
-        "FindClass app/Server",
-        "GetStaticMethodID app/Server stop ()V",
-        "CallStaticVoidMethod app/Server.stop()V",
-        "ExceptionCheck -> false",
-        "DetachCurrentThread",
-        "DestroyJavaVM other_threads_attached=0",
-    };
-    EXPECT_EQ(stop_part(), expected);
-}
-
-TEST_F(StandinHost, MissingStopMethodWritesTheMethodLineNamingIt) {
-    config.stop_method = "shut\xC3\xA9";
-    declare_class();
-    declare_method("start", "()V");
-    EXPECT_EQ(run_service(), "error: method \"shut\xC3\xA9\" not found.\r\n");
-    const lines expected = {
-        "AttachCurrentThread arguments=null",
-        "FindClass app/Server",
-        "GetStaticMethodID app/Server shut\xC3\xA9 ()V -> missing",
-        "DetachCurrentThread pending=java/lang/NoSuchMethodError",
-        "DestroyJavaVM other_threads_attached=0",
-    };
-    EXPECT_EQ(stop_part(), expected);
-}
-
-// --- Failures on both roads ----------------------------------------------------------------
-
-TEST_F(StandinHost, MissingClassWritesTheClassLineOnStartAndStop) {
-    config.class_name = "app.Server"; // dots pass unchanged
-    declare_class();
-    EXPECT_EQ(run_service(), "error: class \"app.Server\" not found.\r\n"
-                             "error: class \"app.Server\" not found.\r\n");
-    EXPECT_EQ(started, start_result::no_class);
-    const lines expected = {
-        "AttachCurrentThread arguments=null (already attached)",
-        "FindClass app.Server -> missing",
-        "DetachCurrentThread pending=java/lang/NoClassDefFoundError",
-        "AttachCurrentThread arguments=null",
-        "FindClass app.Server -> missing",
-        "DetachCurrentThread pending=java/lang/NoClassDefFoundError",
-        "DestroyJavaVM other_threads_attached=0",
-    };
-    EXPECT_EQ(calls_between("AttachCurrentThread", ""), expected);
-}
-
-// The VM describes what each method threw. For the start method, the host looks the
-// exception's class up first, puts the exception back for the description, and says
-// which start failed; a stop that throws goes on without a line.
-TEST_F(StandinHost, ThrowingMethodsAreDescribedByTheVmAndAThrowingStartIsSaid) {
-    declare_class();
-    declare_method("start", string_array);
-    declare_method("stop", "()V");
-    config.options.push_back("-Dstandin.throws=app/Server.start=java/net/BindException");
-    config.options.push_back("-Dstandin.throws=app/Server.stop");
-    EXPECT_EQ(
-        run_service(),
-        "error: the start method \"start\" of \"app/Server\" threw java.net.BindException.\r\n");
-    EXPECT_EQ(started, start_result::start_threw);
-    const lines described = calls_between("ExceptionCheck", "");
-    const lines expected = {
-        "ExceptionCheck -> true",
-        "ExceptionOccurred -> java/net/BindException",
-        "ExceptionClear",
-        "GetObjectClass -> java/net/BindException",
-        "FindClass java/lang/Class",
-        "GetMethodID java/lang/Class getName ()Ljava/lang/String;",
-        "CallObjectMethod java/net/BindException.getName",
-        "ExceptionCheck -> false",
-        "GetStringUTFChars -> java.net.BindException",
-        "ReleaseStringUTFChars",
-        "ExceptionClear",
-        "Throw java/net/BindException",
-        "ExceptionDescribe java/net/BindException",
-        "DetachCurrentThread",
-        "AttachCurrentThread arguments=null",
-        "FindClass app/Server",
-        "GetStaticMethodID app/Server stop ()V",
-        "CallStaticVoidMethod app/Server.stop()V",
-        "ExceptionCheck -> true",
-        "ExceptionDescribe java/lang/RuntimeException",
-        "DetachCurrentThread",
-        "DestroyJavaVM other_threads_attached=0",
-    };
-    EXPECT_EQ(described, expected);
-}
-
-TEST_F(StandinHost, FailedAttachMakesNoCallThroughANullEnvironment) {
-    declare_class();
-    declare_method("start", "()V");
-    declare_method("stop", "()V");
-    config.options.push_back("-Dstandin.fail=AttachCurrentThread");
-    EXPECT_EQ(run_service(), "error: couldn't attach thread to JavaVM.\r\n"
-                             "error: couldn't attach thread to JavaVM.\r\n");
-    EXPECT_EQ(started, start_result::not_attached);
-    const lines expected = {
-        "AttachCurrentThread arguments=null -> failed",
-        "AttachCurrentThread arguments=null -> failed",
-        // The creating thread stays attached when its attach fails: the stand-in's
-        // destruction sees it, as a real VM's would wait for it.
-        "DestroyJavaVM other_threads_attached=1",
-    };
-    EXPECT_EQ(calls_between("AttachCurrentThread", ""), expected);
-}
-
-TEST_F(StandinHost, StartIsNotCalledWithAnIncompleteParameterArray) {
-    declare_class();
-    declare_method("start", string_array);
-    declare_method("stop", "()V");
-    config.start_method_params = {"a", "b"};
-    config.options.push_back("-Dstandin.fail=NewString");
-    EXPECT_EQ(run_service(), "error: couldn't create parameters for method \"start\".\r\n");
-    EXPECT_EQ(started, start_result::no_parameters);
-    const lines expected = {
-        "NewObjectArray 2 java/lang/String null",
-        "NewString \"0061\" -> failed",
-        "ExceptionCheck -> true",
-        "ExceptionDescribe java/lang/OutOfMemoryError",
-        "DetachCurrentThread",
-    };
-    EXPECT_EQ(calls_between("NewObjectArray", "AttachCurrentThread"), expected);
-}
-
-TEST_F(StandinHost, FailedArrayCreationIsReportedTheSameWay) {
-    declare_class();
-    declare_method("start", string_array);
-    declare_method("stop", "()V");
-    config.options.push_back("-Dstandin.fail=NewObjectArray");
-    EXPECT_EQ(run_service(), "error: couldn't create parameters for method \"start\".\r\n");
-    EXPECT_EQ(started, start_result::no_parameters);
-    const lines expected = {
-        "NewObjectArray 0 java/lang/String null -> failed",
-        "ExceptionCheck -> true",
-        "ExceptionDescribe java/lang/OutOfMemoryError",
-        "DetachCurrentThread",
-    };
-    EXPECT_EQ(calls_between("NewObjectArray", "AttachCurrentThread"), expected);
-}
 
 } // namespace

@@ -28,8 +28,12 @@
 //   -Dstandin.report=cwd              records the current directory at the creation
 //   -Dstandin.report=env:NAME         records the variable NAME at the creation (on Windows
 //                                     also as the Universal C runtime sees it)
-// Other options are accepted and ignored, except unknown "-Dstandin." keys, which make the
-// creation fail as a real VM fails on an unknown option.
+//   -Dstandin.describe                an exception described, or pending when a thread
+//                                     detaches, is also printed to standard error as a
+//                                     real VM prints it: Exception in thread "..." a.b.C
+// Other options are accepted and ignored, except unknown "-Dstandin." keys and "-X" options
+// other than -Xms, -Xmx and -Xss, which make the creation fail as a real VM fails on an
+// unknown option.
 //
 // Every call is recorded as one line; the test reads the lines through the library's
 // standin_record() export and clears them with standin_clear_record().
@@ -83,6 +87,7 @@ struct vm_state {
     std::set<std::thread::id> attached;
     std::vector<end_plan> ends;
     std::vector<std::string> reports; // what to report of the process at the creation
+    bool describe = false;            // exceptions go to standard error too
 };
 
 // The hooks the host handed over ("exit" and "abort" options), kept across a failed
@@ -117,6 +122,9 @@ bool is_failing(const vm_state& vm, const std::string& function);
 // Records one "-Dstandin.report=" item: "report cwd ..." or "report env NAME ...".
 void report_process(const std::string& what);
 object* new_object(vm_state& vm, object::kind_type kind);
+// Prints the exception `class_name` to standard error as a real VM does, where the VM was
+// told to (-Dstandin.describe).
+void print_exception(const vm_state& vm, const std::string& class_name);
 // "0061 00e9": a string's UTF-16 units in hex.
 std::string units(const std::u16string& text);
 

@@ -1,4 +1,10 @@
 // The stand-in's native functions: classes, static methods, strings, arrays, exceptions.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -114,6 +120,7 @@ void JNICALL exception_describe(JNIEnv*) {
     std::lock_guard<std::mutex> hold(state_lock());
     check_attached(state(), "ExceptionDescribe");
     record("ExceptionDescribe " + state().pending);
+    print_exception(state(), state().pending);
     state().pending.clear();
 }
 
@@ -330,6 +337,25 @@ object* new_object(vm_state& vm, object::kind_type kind) {
     vm.objects.push_back(std::make_unique<object>());
     vm.objects.back()->kind = kind;
     return vm.objects.back().get();
+}
+
+void print_exception(const vm_state& vm, const std::string& class_name) {
+    if (!vm.describe) {
+        return;
+    }
+    std::string line = "Exception in thread \"standin\" " + class_name + "\n";
+    for (char& c : line) {
+        c = c == '/' ? '.' : c;
+    }
+    // Where the host writes its own lines, so that the two keep their order.
+#ifdef _WIN32
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()),
+              &written, nullptr);
+#else
+    const ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
+    static_cast<void>(ignored);
+#endif
 }
 
 std::string units(const std::u16string& text) {

@@ -32,8 +32,12 @@ void add_method(vm_state& vm, const std::string& value) {
     vm.methods.push_back(std::move(method));
 }
 
-// False for an unknown stand-in key.
+// False for an unknown stand-in key or "-X" option.
 bool configure(vm_state& vm, const std::string& option) {
+    if (starts_with(option, "-X")) {
+        const std::string name = option.substr(0, 4);
+        return name == "-Xms" || name == "-Xmx" || name == "-Xss";
+    }
     if (!starts_with(option, prefix)) {
         return true;
     }
@@ -52,6 +56,8 @@ bool configure(vm_state& vm, const std::string& option) {
         return add_end(vm, value);
     } else if (key == "report") {
         vm.reports.push_back(value);
+    } else if (key == "describe") {
+        vm.describe = true;
     } else {
         return false;
     }
@@ -142,6 +148,9 @@ jint JNICALL detach_current_thread(JavaVM*) {
     const bool was_attached = vm.attached.erase(std::this_thread::get_id()) > 0;
     record("DetachCurrentThread" + std::string(was_attached ? "" : " (not attached)") +
            (vm.pending.empty() ? "" : " pending=" + vm.pending));
+    if (!vm.pending.empty()) {
+        print_exception(vm, vm.pending);
+    }
     vm.pending.clear();
     return JNI_OK;
 }

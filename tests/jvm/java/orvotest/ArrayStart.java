@@ -4,7 +4,7 @@ package orvotest;
 public final class ArrayStart {
     private ArrayStart() {}
 
-    public static void begin(String[] parameters) { Record.call("begin", parameters); }
+    public static void begin(String[] parameters) { Record.ran("begin", parameters); }
 
-    public static void end() { Record.line("end()"); }
+    public static void end() { Record.ran("end"); }
 }

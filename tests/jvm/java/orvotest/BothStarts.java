@@ -4,9 +4,9 @@ package orvotest;
 public final class BothStarts {
     private BothStarts() {}
 
-    public static void start(String[] parameters) { Record.call("start", parameters); }
+    public static void start(String[] parameters) { Record.ran("start", parameters); }
 
-    public static void start() { Record.line("start()"); }
+    public static void start() { Record.ran("start"); }
 
-    public static void stop() { Record.line("stop()"); }
+    public static void stop() { Record.ran("stop"); }
 }

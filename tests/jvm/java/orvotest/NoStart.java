@@ -4,9 +4,9 @@ package orvotest;
 public final class NoStart {
     private NoStart() {}
 
-    public void start(String[] parameters) { Record.call("instance start", parameters); }
+    public void start(String[] parameters) { Record.ran("instance start", parameters); }
 
-    public static void start(int port) { Record.line("start(int)"); }
+    public static void start(int port) { Record.ran("start(int)"); }
 
-    public static void stop() { Record.line("stop()"); }
+    public static void stop() { Record.ran("stop"); }
 }

@@ -4,7 +4,7 @@ package orvotest;
 public final class NoStop {
     private NoStop() {}
 
-    public static void start(String[] parameters) { Record.call("start", parameters); }
+    public static void start(String[] parameters) { Record.ran("start", parameters); }
 
-    public static void stop(String reason) { Record.line("stop(String)"); }
+    public static void stop(String reason) { Record.ran("stop(String)"); }
 }

@@ -4,7 +4,7 @@ package orvotest;
 public final class PlainStart {
     private PlainStart() {}
 
-    public static void start() { Record.line("start()"); }
+    public static void start() { Record.ran("start"); }
 
-    public static void stop() { Record.line("stop()"); }
+    public static void stop() { Record.ran("stop"); }
 }

@@ -4,11 +4,37 @@ import java.io.FileOutputStream;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 
-/** Writes what the test classes saw to the file named by the orvotest.record property. */
+/**
+ * Writes which methods of the test classes ran to the file named by the orvotest.record
+ * property, one line each, as the tests state it of the stand-in VM too.
+ */
 final class Record {
     private Record() {}
 
-    static synchronized void line(String text) {
+    /** "NAME ran". */
+    static void ran(String name) { line(name + " ran"); }
+
+    /** "NAME ran with ["0061 0062", ...]": each parameter's UTF-16 units in hex. */
+    static void ran(String name, String[] parameters) {
+        StringBuilder shown = new StringBuilder("[");
+        for (int i = 0; parameters != null && i < parameters.length; ++i) {
+            shown.append(i == 0 ? "" : ", ").append(units(parameters[i]));
+        }
+        line(name + " ran with " + (parameters == null ? "null" : shown.append(']')));
+    }
+
+    private static String units(String text) {
+        if (text == null) {
+            return "null";
+        }
+        StringBuilder shown = new StringBuilder("\"");
+        for (int i = 0; i < text.length(); ++i) {
+            shown.append(i == 0 ? "" : " ").append(String.format("%04x", (int) text.charAt(i)));
+        }
+        return shown.append('"').toString();
+    }
+
+    private static synchronized void line(String text) {
         String path = System.getProperty("orvotest.record");
         if (path == null) {
             return;
@@ -18,28 +44,5 @@ final class Record {
         } catch (IOException e) {
             throw new IllegalStateException(e);
         }
-    }
-
-    /** A call with parameters: their number, then each one's UTF-16 units in hex. */
-    static void call(String name, String[] parameters) {
-        if (parameters == null) {
-            line(name + "(String[]) null");
-            return;
-        }
-        line(name + "(String[]) " + parameters.length);
-        for (int i = 0; i < parameters.length; ++i) {
-            line("  [" + i + "] " + units(parameters[i]));
-        }
-    }
-
-    static String units(String text) {
-        if (text == null) {
-            return "null";
-        }
-        StringBuilder shown = new StringBuilder("\"");
-        for (int i = 0; i < text.length(); ++i) {
-            shown.append(i == 0 ? "" : " ").append(String.format("%04x", (int) text.charAt(i)));
-        }
-        return shown.append('"').toString();
     }
 }

@@ -5,12 +5,12 @@ public final class Throwing {
     private Throwing() {}
 
     public static void start(String[] parameters) {
-        Record.call("start", parameters);
+        Record.ran("start", parameters);
         throw new IllegalStateException("start failed");
     }
 
     public static void stop() {
-        Record.line("stop()");
+        Record.ran("stop");
         throw new IllegalStateException("stop failed");
     }
 }
