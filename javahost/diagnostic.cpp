@@ -43,6 +43,13 @@ void report_class_not_found(const std::string& class_name) {
     write_not_found("class", class_name);
 }
 
+void report_class_threw(const std::string& class_name, const std::string& exception_class) {
+    std::ostringstream line;
+    line << "error: loading class \"" << class_name << "\" threw " << exception_class << "."
+         << "\r\n";
+    write_diagnostic(line);
+}
+
 void report_method_not_found(const std::string& method) {
     write_not_found("method", method);
 }

@@ -17,6 +17,8 @@ void report_method_not_found(const std::string& method);    // method "..." not 
 void report_not_attached();                                 // couldn't attach to JavaVM.
 void report_no_parameters(const std::string& method);       // parameters of "..." not made
 void report_vm_exited(int status);                          // the Java VM exited with status N.
+// loading class "CLASS" threw EXCEPTION_CLASS.
+void report_class_threw(const std::string& class_name, const std::string& exception_class);
 // the start method "NAME" of "CLASS" threw EXCEPTION_CLASS.
 void report_start_threw(const std::string& method, const std::string& class_name,
                         const std::string& exception_class);

@@ -1,6 +1,7 @@
 #include "javahost/server.h"
 
 #include "javahost/diagnostic.h"
+#include "javahost/java_exception.h"
 #include "javahost/java_vm.h"
 #include "javahost/server_lookup.h"
 #include "javahost/widen_utf8.h"
@@ -40,40 +41,12 @@ void describe_exception(JNIEnv* env) {
     }
 }
 
-// The name of the class of `thrown`, dotted as Class.getName() gives it; empty when the VM
-// cannot tell. Whatever the lookup throws is discarded: it says nothing of the program.
-std::string class_name_of(JNIEnv* env, jthrowable thrown) {
-    std::string name;
-    const jclass type = env->GetObjectClass(thrown);
-    const jclass class_class = type != nullptr ? env->FindClass("java/lang/Class") : nullptr;
-    const jmethodID get_name =
-        class_class != nullptr ? env->GetMethodID(class_class, "getName", "()Ljava/lang/String;")
-                               : nullptr;
-    const auto text =
-        get_name != nullptr ? static_cast<jstring>(env->CallObjectMethod(type, get_name)) : nullptr;
-    if (text != nullptr && !env->ExceptionCheck()) {
-        if (const char* characters = env->GetStringUTFChars(text, nullptr)) {
-            name = characters;
-            env->ReleaseStringUTFChars(text, characters);
-        }
-    }
-    env->ExceptionClear();
-    return name;
-}
-
 // The start method threw: the VM describes the exception as it does for the stop method,
-// and the host says which start failed, with the exception's class looked up first (the
-// description clears the exception).
+// and the host says which start failed.
 void report_thrown(JNIEnv* env, const settings_record& record) {
     const jthrowable thrown = env->ExceptionOccurred();
     env->ExceptionClear();
-    std::string exception_class = class_name_of(env, thrown);
-    if (exception_class.empty()) {
-        exception_class = "an exception";
-    }
-    env->Throw(thrown);
-    env->ExceptionDescribe();
-    report_start_threw(record.start_method, record.class_name, exception_class);
+    report_start_threw(record.start_method, record.class_name, describe_thrown(env, thrown));
 }
 
 // Calls the chosen start method; with an incomplete parameter array it is not called at
@@ -99,9 +72,10 @@ start_result call_start(JNIEnv* env, jclass server, const start_method_choice& s
 }
 
 start_result run_start(JNIEnv* env, const settings_record& record) {
-    const jclass server = find_server_class(env, record);
+    bool load_threw = false;
+    const jclass server = find_server_class(env, record, &load_threw);
     if (server == nullptr) {
-        return start_result::no_class;
+        return load_threw ? start_result::class_threw : start_result::no_class;
     }
     start_method_choice start;
     if (!choose_start_method(env, server, record, start)) {

@@ -10,6 +10,8 @@
 enum class start_result {
     start_called,  // the start method ran and returned
     no_class,      // the class is not there: class "..." not found.
+    class_threw,   // loading the class threw (its static initialiser, say): the VM's
+                   // description, then a line naming the class and the exception's class
     no_method,     // no start variant fits: method "..." not found.
     start_threw,   // the start method ran and threw: the VM's description, then a line
                    // naming the method, the class and the exception's class

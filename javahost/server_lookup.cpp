@@ -1,6 +1,7 @@
 #include "javahost/server_lookup.h"
 
 #include "javahost/diagnostic.h"
+#include "javahost/java_exception.h"
 #include "javahost/java_vm.h"
 
 namespace {
@@ -17,6 +18,20 @@ jmethodID look_up_start_variant(JNIEnv* env, jclass server, const std::string& n
     return method;
 }
 
+// Whether `thrown`, which FindClass left, says that the class is not there, rather than
+// that its code failed while it was loaded. Call it with no exception pending.
+bool says_not_found(JNIEnv* env, jthrowable thrown) {
+    for (const char* kind :
+         {"java/lang/NoClassDefFoundError", "java/lang/ClassNotFoundException"}) {
+        const jclass type = env->FindClass(kind);
+        if (type != nullptr && env->IsInstanceOf(thrown, type)) {
+            return true;
+        }
+        env->ExceptionClear();
+    }
+    return false;
+}
+
 } // namespace
 
 JNIEnv* attach_current_thread() {
@@ -29,12 +44,25 @@ JNIEnv* attach_current_thread() {
     return env;
 }
 
-jclass find_server_class(JNIEnv* env, const settings_record& record) {
+jclass find_server_class(JNIEnv* env, const settings_record& record, bool* load_threw) {
     const jclass server = env->FindClass(record.class_name.c_str());
-    if (server == nullptr) {
-        report_class_not_found(record.class_name);
+    if (server != nullptr) {
+        return server;
     }
-    return server;
+    const jthrowable thrown = env->ExceptionOccurred();
+    env->ExceptionClear();
+    if (thrown == nullptr || says_not_found(env, thrown)) {
+        if (thrown != nullptr) {
+            env->Throw(thrown);
+        }
+        report_class_not_found(record.class_name);
+        return nullptr;
+    }
+    report_class_threw(record.class_name, describe_thrown(env, thrown));
+    if (load_threw != nullptr) {
+        *load_threw = true;
+    }
+    return nullptr;
 }
 
 bool choose_start_method(JNIEnv* env, jclass server, const settings_record& record,

@@ -11,9 +11,13 @@
 // line for that has then been written and the thread is not attached.
 JNIEnv* attach_current_thread();
 
-// The class named by class_name, passed unchanged; null, after the class line, when the
-// VM cannot find it.
-jclass find_server_class(JNIEnv* env, const settings_record& record);
+// The class named by class_name, passed unchanged. Null when the VM cannot give it: after
+// the class line when it is not there (the VM's NoClassDefFoundError or
+// ClassNotFoundException, left pending as the VM left it); otherwise its loading threw
+// (ExceptionInInitializerError from a static initialiser, a class file the VM refuses), the
+// program's own failure: after the VM's description and a line that names what it threw,
+// with `load_threw`, when given, set.
+jclass find_server_class(JNIEnv* env, const settings_record& record, bool* load_threw = nullptr);
 
 // The start method that the service calls.
 struct start_method_choice {

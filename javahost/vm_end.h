@@ -17,9 +17,9 @@ struct vm_end_handlers {
     // create JavaVM." (report_vm_not_created_quietly). Must end the process.
     void (*creation_failed)() = nullptr;
     // The Java program ended the VM with `status` once it was created: the line names the
-    // status (report_vm_exited). Runs on the VM's own thread, after the Java shutdown
-    // hooks, while the thread that called exit waits: it must end the process and must
-    // not wait for anything that thread may hold.
+    // status (report_vm_exited; the service says more of a 0 before it ran). Runs on the
+    // VM's own thread, after the Java shutdown hooks, while the thread that called exit
+    // waits: it must end the process and must not wait for anything that thread may hold.
     void (*exited)(std::int32_t status) = nullptr;
     // The VM aborts (crashes) once created: the line is "the Java VM aborted."
     // (report_vm_aborted). May run in a signal handler: only async-signal-safe calls.

@@ -19,7 +19,10 @@ namespace platform {
 // and until the VM has installed them their default action ends the process. Only the VM's
 // own threads, which unblock them, take them, and the suspend-resume handler only hears
 // the VM's own requests: one sent by another process means nothing to it. Call it first in
-// main, before any other thread exists; threads started later inherit it. Nothing to do on
+// main, before any other thread exists; threads started later inherit it. Call it again
+// once the environment has changed before the VM is created (the settings may choose the
+// suspend-resume signal): the signal the VM will use is then kept from the calling thread
+// and the threads it starts, and its handler is filtered as above. Nothing to do on
 // Windows.
 void keep_vm_signals_away();
 

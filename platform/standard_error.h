@@ -1,15 +1,19 @@
-// Writing to the process's standard error as it is at the moment of the call: after the
-// service has pointed standard error at its log file, that file.
+// Writing orvo's own lines to the process's standard error as it is at the moment of the
+// call: after the service has pointed standard error at its log file, that file.
 #pragma once
 
 #include <cstddef>
 
 namespace platform {
 
-// One write of `size` bytes, unbuffered and unconverted. Whether it succeeds is not
-// reported; the thread's last error code (errno) is left as it was before the call, so
-// that a diagnostic written about a failure does not hide that failure's code. Never ends
-// the process (a pipe without reader), and may be called in a signal handler.
+// One write of the line of `size` bytes, unbuffered and unconverted. Where standard error
+// is a regular file whose last byte is not a line end (the Java program left a line
+// unfinished), a CR LF goes first, in the same write where the line is short, so that
+// the line begins a line of its own; a console, a pipe or the journal gets the line as it
+// is. Whether it succeeds is not reported; the thread's last error code (errno) is left
+// as it was before the call, so that a diagnostic written about a failure does not hide
+// that failure's code. Never ends the process (a pipe without reader), and may be called
+// in a signal handler.
 void write_standard_error(const char* data, std::size_t size);
 
 // Keeps hold of standard error as the process found it, before the service points it at a

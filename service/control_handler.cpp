@@ -36,6 +36,7 @@ void start_stop_path() {
 
 void control_handler(std::uint32_t control) {
     if (is_stop_request(control)) {
+        note_end_begun();
         const bool first = !stop_begun.exchange(true);
         if (!first && has_stop_timeout()) {
             return; // a stop against a deadline is under way; a second request changes nothing
@@ -61,6 +62,7 @@ void control_handler(std::uint32_t control) {
 }
 
 void stop_failed_start() {
+    note_end_begun();
     stop_begun.store(true);
     watch_stop();
     // A failed report has run the stop path already.

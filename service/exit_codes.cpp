@@ -23,10 +23,11 @@ std::uint32_t java_status(std::uint32_t specific) {
 } // namespace
 
 const exit_status_entry exit_statuses[] = {
-    {exit_no_settings_path, status_usage},      {exit_log_not_opened, status_cannot_create},
-    {exit_bad_directory, status_configuration}, {exit_request_timeout, status_temporary},
-    {exit_start_threw, status_software},        {exit_bad_configuration, status_configuration},
-    {exit_start_failed, status_unavailable},    {exit_console_interrupted, status_interrupted},
+    {exit_no_settings_path, status_usage},        {exit_log_not_opened, status_cannot_create},
+    {exit_bad_directory, status_configuration},   {exit_request_timeout, status_temporary},
+    {exit_start_threw, status_software},          {exit_bad_configuration, status_configuration},
+    {exit_start_failed, status_unavailable},      {exit_console_interrupted, status_interrupted},
+    {exit_ended_before_running, status_software},
 };
 const std::size_t exit_status_count = sizeof exit_statuses / sizeof exit_statuses[0];
 

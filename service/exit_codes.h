@@ -37,6 +37,10 @@ constexpr std::uint32_t exit_request_timeout = 1053;
 // The start method threw (ERROR_EXCEPTION_IN_SERVICE).
 constexpr std::uint32_t exit_start_threw = 1064;
 
+// The Java program ended the process with status 0 before the service was running
+// (ERROR_PROCESS_ABORTED): the service never ran, which no status makes a normal end.
+constexpr std::uint32_t exit_ended_before_running = 1067;
+
 // A log file cannot be opened (ERROR_CANNOT_MAKE), where the system's own error codes are
 // not the service manager's (POSIX errno values).
 constexpr std::uint32_t exit_log_not_opened = 82;

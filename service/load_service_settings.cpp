@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "platform/control_signals.h"
 #include "platform/last_error.h"
 #include "process/load_settings.h"
 #include "service/exit_codes.h"
@@ -55,7 +56,13 @@ std::uint32_t report_failure(const std::string& path, const settings_failure& fa
 
 std::uint32_t load_service_settings(const std::string& path) {
     const process_load load = load_process_settings(path, settings);
-    return load.failure ? report_failure(path, *load.failure) : 0;
+    if (load.failure) {
+        return report_failure(path, *load.failure);
+    }
+    // The settings' environment may choose the Java VM's suspend-resume signal
+    // (_JAVA_SR_SIGNUM), which the VM reads when it is created, after this.
+    platform::keep_vm_signals_away();
+    return 0;
 }
 
 void report_missing_settings_path() {

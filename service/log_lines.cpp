@@ -32,3 +32,9 @@ void report_not_watched(const char* what, const std::string& reason) {
          << "; it goes on without one.\r\n";
     write_line(line);
 }
+
+void report_vm_exited_before_running() {
+    std::ostringstream line;
+    line << "error: the Java VM exited with status 0 before the service was running.\r\n";
+    write_line(line);
+}

@@ -14,3 +14,6 @@ void report_deadline(const char* what, std::uint32_t limit);
 
 // error: couldn't watch the WHAT's time limit: REASON; it goes on without one.
 void report_not_watched(const char* what, const std::string& reason);
+
+// error: the Java VM exited with status 0 before the service was running.
+void report_vm_exited_before_running();

@@ -35,11 +35,22 @@ platform::service_status make_status(std::uint32_t new_state, std::uint32_t exit
 // The error of the first report that could not be sent; 0 while every report went.
 std::atomic<std::uint32_t> first_failed_report{0};
 
+// Whether an end of the service is under way; the error of the failed report that began
+// it, if one did.
+std::atomic<bool> end_begun{false};
+std::atomic<std::uint32_t> ending_report_error{0};
+
+// Whether running has been reported: the service has run from then on.
+std::atomic<bool> running_sent{false};
+
 // Sends `status`; false, with the last-error code of the failed send, when it cannot be
 // sent. The first failure is said where the operator looks: the service manager has not
 // heard it, and will not hear the service's end either.
 bool send(const platform::service_status& status) {
     if (platform::set_service_status(status_handle, status)) {
+        if (status.current_state == platform::service_running) {
+            running_sent.store(true);
+        }
         return true;
     }
     const std::uint32_t error = platform::last_error();
@@ -47,6 +58,10 @@ bool send(const platform::service_status& status) {
     std::uint32_t none = 0;
     if (first_failed_report.compare_exchange_strong(none, error)) {
         write_host_failure("send a status report to the service manager", words);
+    }
+    bool begun = false;
+    if (end_begun.compare_exchange_strong(begun, true)) {
+        ending_report_error.store(error);
     }
     platform::set_last_error(error);
     return false;
@@ -88,6 +103,14 @@ bool report_current_state_noting(const char* note) {
     return send_or_stop(status);
 }
 
+bool running_reported() {
+    return running_sent.load();
+}
+
+void note_end_begun() {
+    end_begun.store(true);
+}
+
 std::uint32_t failed_report_error() {
-    return first_failed_report.load();
+    return ending_report_error.load();
 }

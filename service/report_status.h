@@ -2,10 +2,13 @@
 
 #include <cstdint>
 
-// Every report that cannot be sent is a failure of the service: the first one writes
-// "error: couldn't send a status report to the service manager: REASON." to the standard
-// error the process was started with, and its error is what the service ends with
-// (failed_report_error).
+// A report that cannot be sent is said once: the first one writes "error: couldn't send a
+// status report to the service manager: REASON." to the standard error the process was
+// started with. The first end of the service counts, in every phase. Where no other end
+// was under way, the failed report is the end: the stop path runs, and its error is what
+// the service ends with (failed_report_error). Where one was (a stop requested, a start
+// that failed, the Java VM's exit, a time limit), the failed report changes nothing of
+// how the service ends, though the service manager may hear none of it.
 
 // Reports `new_state` to the service manager, or current_state again when `new_state` is
 // 0. False when the report could not be sent; the stop path has then run, and the
@@ -25,6 +28,14 @@ void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::ui
 // words for people where the service manager shows them (the Linux STATUS= text).
 bool report_current_state_noting(const char* note);
 
-// The error of the first report that could not be sent, or 0 when every report went: the
-// exit code of a service that was stopped because the service manager could not be told.
+// Whether running has been reported: the service has started.
+bool running_reported();
+
+// Notes that the service's end is under way for a reason of its own, before that end
+// sends any report.
+void note_end_begun();
+
+// The error of the report whose failure ended the service, or 0 when another end came
+// first or every report went: the exit code of a service that was stopped because the
+// service manager could not be told.
 std::uint32_t failed_report_error();

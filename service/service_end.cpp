@@ -9,6 +9,7 @@
 #include "platform/process_exit.h"
 #include "platform/standard_error.h"
 #include "service/exit_codes.h"
+#include "service/log_lines.h"
 #include "service/report_status.h"
 
 namespace {
@@ -18,6 +19,7 @@ std::uint32_t final_exit_code = 0;
 std::uint32_t final_specific = 0;
 
 bool claim_end(std::uint32_t exit_code, std::uint32_t specific) {
+    note_end_begun();
     if (end_claimed.exchange(true)) {
         return false;
     }
@@ -33,13 +35,18 @@ void on_creation_failed() {
     end_service_now(exit_start_failed, 0, report_vm_not_created_quietly);
 }
 
-// System.exit(0) is a clean end of the service; any other status a failure that carries it.
+// Any status but 0 is a failure that carries it. System.exit(0) is a clean end of a service
+// that has run; before running was reported (in the start method, or in the stop method
+// after a start that failed) the service never ran, and that is a failed start.
 void on_java_exit(std::int32_t status) {
-    const auto say = [status] { report_vm_exited(status); };
-    if (status == 0) {
-        end_service_now(0, 0, say);
+    if (status != 0) {
+        end_service_now(exit_java_status, static_cast<std::uint32_t>(status),
+                        [status] { report_vm_exited(status); });
     }
-    end_service_now(exit_java_status, static_cast<std::uint32_t>(status), say);
+    if (!running_reported()) {
+        end_service_now(exit_ended_before_running, 0, report_vm_exited_before_running);
+    }
+    end_service_now(0, 0, [] { report_vm_exited(0); });
 }
 
 // A crash ends the process without a stopped report, so that the service manager sees a

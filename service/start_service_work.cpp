@@ -74,8 +74,9 @@ bool redirect_standard_handles(std::uint32_t& exit_code) {
 }
 
 // The Java VM is up; what the start method's outcome makes of the start. A class or
-// method that is not there is a mistake of the settings; an exception is the program's
-// own failure.
+// method that is not there is a mistake of the settings; an exception, from the start
+// method or from loading the class, is the program's own failure, which may pass (a
+// database down at boot).
 start_outcome after_start(start_result started) {
     switch (started) {
     case start_result::start_called:
@@ -84,6 +85,7 @@ start_outcome after_start(start_result started) {
     case start_result::no_method:
         return {start_state::failed_with_java_vm, exit_bad_configuration};
     case start_result::start_threw:
+    case start_result::class_threw:
         return {start_state::failed_with_java_vm, exit_start_threw};
     case start_result::not_attached:
     case start_result::no_parameters:

@@ -139,6 +139,9 @@ TEST_F(SettingsWarnings, EachTrapAtItsElement) {
         {"logs left where orvo's own streams go", "  <log stdout='-' stderr='-'/>\nJVM\nSERVER", {}, "", {{2, 2, "log_left_alone"}, {2, 2, "log_left_alone"}}},
 
         {"env values taken as written", "LOG\nJVM\nSERVER\n  <process>\n    <env name='A' value='$$HOME;${PATH};$5'/>\n    <env name='B' value='$HOME/x'/>\n    <env name=' C' value='%PATH%;${D'/>\n    <env name='E' value='${A=x}'/>\n  </process>", {{7, 4, "env_not_expanded"}, {8, 4, "white_space"}, {8, 4, "env_not_expanded"}, {9, 4, "env_not_expanded"}}, "write \"${HOME}\""},
+#ifndef _WIN32
+        {"variables read only as a process starts", "LOG\nJVM\nSERVER\n  <process>\n    <env name='LD_LIBRARY_PATH' value='/opt/native'/>\n    <env name='LD_PRELOAD' value=''/>\n    <env name='MALLOC_ARENA_MAX' value='2'/>\n    <env name='_JAVA_SR_SIGNUM' value='40'/>\n    <env name='JAVA_TOOL_OPTIONS' value='-Xss1m'/>\n  </process>", {{6, 4, "env_read_at_start"}, {7, 4, "env_read_at_start"}, {8, 4, "env_read_at_start"}}, "-Djava.library.path=FOLDER"},
+#endif
 
         {"no time limits: missing, and empty", "LOG\nJVM\n  <server class='a/B' start_method='start' stop_method='stop' stop_timeout=''/>", {}, "", {{1, 0, "no_time_limit"}, {4, 2, "no_time_limit"}}},
     };

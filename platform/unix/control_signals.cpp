@@ -23,7 +23,7 @@ void keep_vm_signals_away() {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGQUIT);
-    sigaddset(&signals, suspend_resume_signal());
+    sigaddset(&signals, read_suspend_resume_signal());
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
 

@@ -2,6 +2,7 @@
 #include "platform/unix/notify_socket.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 
@@ -13,10 +14,21 @@ namespace platform {
 
 namespace {
 
+using send_clock = std::chrono::steady_clock;
+
 // A datagram blocks while the receiver's queue is full. A service manager that has stopped
 // reading would hold the reporting thread, and the dispatcher behind it, for ever: after
 // this long the report counts as failed.
-constexpr int send_time_limit_seconds = 5;
+constexpr std::chrono::seconds send_time_limit{5};
+
+// Lets the next send block for at most `left`, which must be more than nothing (a zero
+// limit would let it block for ever).
+void limit_send(int descriptor, send_clock::duration left) {
+    const auto micro = std::chrono::ceil<std::chrono::microseconds>(left).count();
+    const timeval limit{static_cast<time_t>(micro / 1000000),
+                        static_cast<suseconds_t>(micro % 1000000)};
+    setsockopt(descriptor, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
 
 } // namespace
 
@@ -36,12 +48,7 @@ bool open_notify_socket(const std::string& name, notify_socket& socket) {
     }
     socket.address_length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + bytes);
     socket.descriptor = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (socket.descriptor < 0) {
-        return false;
-    }
-    const timeval limit{send_time_limit_seconds, 0};
-    setsockopt(socket.descriptor, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    return true;
+    return socket.descriptor >= 0;
 }
 
 std::string notify_address_problem(const notify_socket& socket, const std::string& name) {
@@ -72,9 +79,20 @@ std::string notify_address_problem(const notify_socket& socket, const std::strin
     return error == ECONNREFUSED ? "nothing receives on it" : std::strerror(error);
 }
 
+// A signal interrupts a send that waits for room, and the send's own time limit would
+// begin again with the retry: signals arriving faster than the limit would hold the
+// report for ever. One deadline holds for the whole report.
 bool send_notify_message(notify_socket& socket, const std::string& message) {
     const int flags = MSG_NOSIGNAL | (socket.stalled ? MSG_DONTWAIT : 0);
+    const send_clock::time_point deadline = send_clock::now() + send_time_limit;
     for (;;) {
+        const send_clock::duration left = deadline - send_clock::now();
+        if (left <= send_clock::duration::zero()) {
+            socket.stalled = true;
+            errno = EAGAIN;
+            return false;
+        }
+        limit_send(socket.descriptor, left);
         const ssize_t sent =
             sendto(socket.descriptor, message.data(), message.size(), flags,
                    reinterpret_cast<const sockaddr*>(&socket.address), socket.address_length);

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 
 #include <fcntl.h>
@@ -27,6 +28,61 @@ bool is_pending(int signal) {
     return sigpending(&pending) == 0 && sigismember(&pending, signal) == 1;
 }
 
+// "/proc/self/fd/N", which opens the file that `descriptor` has open, whatever its name now.
+void descriptor_path(int descriptor, char (&path)[32]) {
+    static const char prefix[] = "/proc/self/fd/";
+    std::memcpy(path, prefix, sizeof prefix - 1);
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + descriptor % 10);
+        descriptor /= 10;
+    } while (descriptor > 0);
+    std::size_t at = sizeof prefix - 1;
+    while (count > 0) {
+        path[at++] = digits[--count];
+    }
+    path[at] = '\0';
+}
+
+// Whether `descriptor` is a regular file whose last byte is not a line end. The log is
+// open for writing only: its last byte is read through a descriptor of its own, and
+// where that cannot be had (no /proc, no read permission) the line is written as it is.
+bool ends_mid_line(int descriptor) {
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0) {
+        return false;
+    }
+    char path[32];
+    descriptor_path(descriptor, path);
+    const int reader = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (reader < 0) {
+        return false;
+    }
+    char last = '\n';
+    const bool found =
+        lseek(reader, status.st_size - 1, SEEK_SET) >= 0 && read(reader, &last, 1) == 1;
+    close(reader);
+    return found && last != '\n';
+}
+
+// The line, after a line end when the file ends mid-line: in one write where it fits the
+// buffer, so that no other writer comes in between.
+ssize_t write_line(int descriptor, const char* data, std::size_t size) {
+    static const char line_end[] = "\r\n";
+    if (!ends_mid_line(descriptor)) {
+        return write(descriptor, data, size);
+    }
+    char joined[512];
+    if (size <= sizeof joined - 2) {
+        std::memcpy(joined, line_end, 2);
+        std::memcpy(joined + 2, data, size);
+        return write(descriptor, joined, size + 2);
+    }
+    const ssize_t ended = write(descriptor, line_end, 2);
+    return ended < 0 ? ended : write(descriptor, data, size);
+}
+
 // A log that is a pipe whose reader has gone would end the process with SIGPIPE before it
 // could report why it stops. While the write runs, SIGPIPE is blocked on this thread, and
 // one that the write raised is taken back. Every call here is async-signal-safe.
@@ -38,7 +94,7 @@ void write_to(int descriptor, const char* data, std::size_t size) {
     sigaddset(&pipe_signal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
     const bool was_pending = is_pending(SIGPIPE);
-    const ssize_t written = write(descriptor, data, size);
+    const ssize_t written = write_line(descriptor, data, size);
     if (written < 0 && errno == EPIPE && !was_pending) {
         const timespec no_wait{0, 0};
         sigtimedwait(&pipe_signal, nullptr, &no_wait);

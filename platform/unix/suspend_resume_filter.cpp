@@ -42,15 +42,26 @@ bool is_filter(const struct sigaction& action) {
     return (action.sa_flags & SA_SIGINFO) != 0 && action.sa_sigaction == filter_suspend_resume;
 }
 
+int signal_in_environment() {
+    const char* chosen = std::getenv("_JAVA_SR_SIGNUM");
+    const int value = chosen != nullptr ? std::atoi(chosen) : 0;
+    // The VM's own rule: above SIGSEGV and SIGBUS, below NSIG.
+    return value > SIGSEGV && value > SIGBUS && value < NSIG ? value : SIGUSR2;
+}
+
+// As the environment was when it was last read; 0 before that.
+std::atomic<int> chosen_signal{0};
+
 } // namespace
 
 int suspend_resume_signal() {
-    static const int number = [] {
-        const char* chosen = std::getenv("_JAVA_SR_SIGNUM");
-        const int value = chosen != nullptr ? std::atoi(chosen) : 0;
-        // The VM's own rule: above SIGSEGV and SIGBUS, below NSIG.
-        return value > SIGSEGV && value > SIGBUS && value < NSIG ? value : SIGUSR2;
-    }();
+    const int number = chosen_signal.load();
+    return number != 0 ? number : read_suspend_resume_signal();
+}
+
+int read_suspend_resume_signal() {
+    const int number = signal_in_environment();
+    chosen_signal.store(number);
     return number;
 }
 

@@ -15,8 +15,12 @@ namespace platform {
 
 using sigaction_function = int (*)(int, const struct sigaction*, struct sigaction*);
 
-// The suspend-resume signal, as the Java VM reads it from the environment.
+// The suspend-resume signal, as the Java VM will read it from the environment: as the
+// environment was at the last read_suspend_resume_signal (the first call reads it).
 int suspend_resume_signal();
+
+// Reads the suspend-resume signal from the environment as it is now, and returns it.
+int read_suspend_resume_signal();
 
 // For sigaction(signal, action, previous): when `signal` is the suspend-resume signal,
 // carries the call out through `next` with the filter in place of a handler and the VM's

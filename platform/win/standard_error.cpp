@@ -2,6 +2,7 @@
 #include "platform/standard_error.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <windows.h>
 
@@ -14,13 +15,55 @@ namespace {
 bool initial_kept = false;
 HANDLE initial_standard_error = INVALID_HANDLE_VALUE;
 
+// Whether `file` is a disk file whose last byte is not a line end. The log is open for
+// writing only: its last byte is read through a handle of its own, and where that cannot
+// be had the line is written as it is.
+bool ends_mid_line(HANDLE file) {
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        return false;
+    }
+    const HANDLE reader =
+        ReOpenFile(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (reader == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    LARGE_INTEGER size{};
+    char last = '\n';
+    DWORD read = 0;
+    if (GetFileSizeEx(reader, &size) && size.QuadPart > 0) {
+        OVERLAPPED at{};
+        const ULONGLONG offset = static_cast<ULONGLONG>(size.QuadPart) - 1;
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        ReadFile(reader, &last, 1, &read, &at);
+    }
+    CloseHandle(reader);
+    return read == 1 && last != '\n';
+}
+
+void write_bytes(HANDLE file, const char* data, std::size_t size) {
+    DWORD written = 0;
+    WriteFile(file, data, static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD)), &written,
+              nullptr);
+}
+
+// The line, after a line end when the file ends mid-line: in one write where it fits the
+// buffer, so that no other writer comes in between.
 void write_to(HANDLE file, const char* data, std::size_t size) {
     // A failed write (standard error not open) must not replace the error code of the
     // failure being reported: the service's exit code is that code.
     const DWORD saved_error = GetLastError();
-    DWORD written = 0;
-    const auto count = static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD));
-    WriteFile(file, data, count, &written, nullptr);
+    char joined[512];
+    if (!ends_mid_line(file)) {
+        write_bytes(file, data, size);
+    } else if (size <= sizeof joined - 2) {
+        std::memcpy(joined, "\r\n", 2);
+        std::memcpy(joined + 2, data, size);
+        write_bytes(file, joined, size + 2);
+    } else {
+        write_bytes(file, "\r\n", 2);
+        write_bytes(file, data, size);
+    }
     SetLastError(saved_error);
 }
 

@@ -91,6 +91,8 @@ inline const char* start_result_name(start_result result) {
         return "start_called";
     case start_result::no_class:
         return "no_class";
+    case start_result::class_threw:
+        return "class_threw";
     case start_result::no_method:
         return "no_method";
     case start_result::start_threw:

@@ -169,6 +169,11 @@ const host_scenario standin_scenarios[] = {
     {"a_vm_that_fails_to_be_created", "orvotest/BothStarts", "start", "stop", {}, vm_library::java_vm, "-Dstandin.fail=JNI_CreateJavaVM", 3, "", "error: couldn't create JavaVM.\r\n", {}},
     // The start is not called with an incomplete parameter array.
     {"a_parameter_that_cannot_be_made", "orvotest/ArrayStart", "begin", "end", {"a", "b"}, vm_library::java_vm, "-Dstandin.fail=NewString", 0, "no_parameters", "described java.lang.OutOfMemoryError\nerror: couldn't create parameters for method \"begin\".\r\n", {"end ran"}},
+    // A class whose loading throws (its static initialiser) was found: its code failed, the
+    // program's own failure. The line names what was thrown in UTF-8, beyond the basic plane
+    // too, never in the VM's modified UTF-8. (A real VM says "not found" at the stop.)
+    {"a_class_whose_loading_throws_is_no_missing_class", "orvotest/BothStarts", "start", "stop", {}, vm_library::java_vm, "-Dstandin.throws=orvotest/BothStarts.<clinit>=orvotest/\\u{418}\\u{43d}\\u{444}\\u{43e}$\\u{41e}\\u{448}\\u{438}\\u{431}\\u{43a}\\u{430}\\u{10400}", 0, "class_threw",
+     "described orvotest.Инфо$Ошибка𐐀\nerror: loading class \"orvotest/BothStarts\" threw orvotest.Инфо$Ошибка𐐀.\r\ndescribed orvotest.Инфо$Ошибка𐐀\nerror: loading class \"orvotest/BothStarts\" threw orvotest.Инфо$Ошибка𐐀.\r\n", {}},
     {"a_parameter_array_that_cannot_be_made", "orvotest/ArrayStart", "begin", "end", {}, vm_library::java_vm, "-Dstandin.fail=NewObjectArray", 0, "no_parameters", "described java.lang.OutOfMemoryError\nerror: couldn't create parameters for method \"begin\".\r\n", {"end ran"}},
 };
 // clang-format on

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "javahost/java_exception.h"
 #include "javahost/widen_utf8.h"
 #include "platform/utf16.h"
 
@@ -83,6 +84,26 @@ TEST(WidenUtf8, SequenceRunningPastTheEndSwallowsTheTerminator) {
 
 TEST(WidenUtf8, TextEndsAtItsFirstNul) {
     EXPECT_EQ(widened(std::string("a\0b", 3)), u"a");
+}
+
+// Java's names back to UTF-8 for orvo's lines: a character beyond the basic plane is one
+// four-byte sequence, never two three-byte surrogates (Java's modified UTF-8), and a NUL
+// one byte; a surrogate without its partner cannot be written and becomes U+FFFD.
+TEST(Utf8OfUtf16, GivesUtf8NotModifiedUtf8) {
+    const conversion cases[] = {
+        {"", u""},
+        {"a.B$\xC3\xA9", u"a.B$\u00E9"},
+        {"\xE2\x82\xAC", u"\u20AC"},
+        {"\xF0\x90\x90\x80", u"\U00010400"},
+        {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
+        {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
+        {"\xEF\xBF\xBD", u"\xD801"},                           // a high surrogate at the end
+        {"\xEF\xBF\xBDx", u"\xDC00x"},                         // a low one alone
+        {"\xEF\xBF\xBD\xF0\x90\x90\x80", u"\xD801\U00010400"}, // two highs, then a low
+    };
+    for (const conversion& c : cases) {
+        EXPECT_EQ(utf8_of_utf16(c.utf16), c.utf8) << testing::PrintToString(c.utf8);
+    }
 }
 
 TEST(Utf8ToUtf16, CountsThenConvertsLikeMultiByteToWideChar) {

@@ -24,35 +24,34 @@ struct java_end {
     bool release_once_running;           // release the gate after running
     std::vector<long> states;            // every report, in order
     long exit_code;
-    long specific;  // the service-specific exit code; 0: the report carries none
-    int status;     // the process's exit status
-    bool hooks_ran; // the Java shutdown hooks ran before the end
+    long specific;   // the service-specific exit code; 0: the report carries none
+    int status;      // the process's exit status
+    bool hooks_ran;  // the Java shutdown hooks ran before the end
+    const char* log; // the stderr log after the start method's own first line
 };
 
+const std::string before_running =
+    "error: the Java VM exited with status 0 before the service was running.\r\n";
+
+// clang-format off
 const java_end java_ends[] = {
-    {"exit(0) in start", {"exit-in-start:0"}, false, false, {2, 2, 1}, 0, 0, 0, true},
-    {"halt(3) in start", {"halt-in-start:3"}, false, false, {2, 2, 1}, 1066, 3, 3, false},
-    {"exit(0) in stop", {"exit-in-stop:0"}, true, false, {2, 2, 4, 3, 1}, 0, 0, 0, true},
-    {"halt(-1) in stop",
-     {"halt-in-stop:-1"},
-     true,
-     false,
-     {2, 2, 4, 3, 1},
-     1066,
-     4294967295,
-     255,
-     false},
+    // The service never ran: no status makes that a normal end.
+    {"exit(0) in start", {"exit-in-start:0"}, false, false, {2, 2, 1}, 1067, 0, 70, true, before_running.c_str()},
+    {"halt(0) in start", {"halt-in-start:0"}, false, false, {2, 2, 1}, 1067, 0, 70, false, before_running.c_str()},
+    {"halt(3) in start", {"halt-in-start:3"}, false, false, {2, 2, 1}, 1066, 3, 3, false,
+     "error: the Java VM exited with status 3.\r\n"},
+    // orvo's line begins a line of its own, after what the program left unfinished.
+    {"exit(3) in start after half a line", {"say-err:connecting to db...", "exit-in-start:3"}, false, false, {2, 2, 1}, 1066, 3, 3, true,
+     "connecting to db...\r\nerror: the Java VM exited with status 3.\r\n"},
+    {"exit(0) in stop", {"exit-in-stop:0"}, true, false, {2, 2, 4, 3, 1}, 0, 0, 0, true,
+     "error: the Java VM exited with status 0.\r\n"},
+    {"halt(-1) in stop", {"halt-in-stop:-1"}, true, false, {2, 2, 4, 3, 1}, 1066, 4294967295, 255, false,
+     "error: the Java VM exited with status -1.\r\n"},
     // 256 has no bit in the eight that reach the shell: the status must still be a failure.
-    {"exit(256) on a thread while running",
-     {"exit-when:{gate}:256"},
-     false,
-     true,
-     {2, 2, 4, 1},
-     1066,
-     256,
-     1,
-     true},
+    {"exit(256) on a thread while running", {"exit-when:{gate}:256"}, false, true, {2, 2, 4, 1}, 1066, 256, 1, true,
+     "error: the Java VM exited with status 256.\r\n"},
 };
+// clang-format on
 
 // Reads the reports of a service run to its end, acting as the case asks once it runs.
 std::vector<report> run_to_end(notify_listener& listener, service_process& service,
@@ -102,10 +101,7 @@ TEST_F(service_end, the_java_program_ending_the_vm_is_reported_once_with_its_sta
         EXPECT_EQ(reports.back().number("X_ORVO_SERVICE_EXIT_CODE"),
                   end.specific == 0 ? -1 : end.specific);
         EXPECT_EQ(service->wait(), end.status);
-        const long status = static_cast<std::int32_t>(static_cast<std::uint32_t>(end.specific));
-        EXPECT_EQ(read_file(stderr_log()),
-                  "start on stderr\nerror: the Java VM exited with status " +
-                      std::to_string(status) + ".\r\n");
+        EXPECT_EQ(read_file(stderr_log()), "start on stderr\n" + std::string(end.log));
         const std::vector<std::string> out = lines_of(read_file(stdout_log()));
         EXPECT_EQ(!out.empty() && out.back() == "shutdown hook", end.hooks_ran);
     }
@@ -156,22 +152,49 @@ TEST_F(service_end, a_crash_of_the_vm_says_so_and_reports_nothing_more) {
     EXPECT_TRUE(fs::exists(folder / "hs_err.log"));
 }
 
+// The VM's suspend-resume signal is SIGUSR2, or the one _JAVA_SR_SIGNUM chooses, in orvo's
+// own environment or in the settings' (which the VM reads when it is created).
+struct vm_signal {
+    const char* name;
+    int number;
+    const char* in_settings;    // _JAVA_SR_SIGNUM of an env element, or null
+    const char* in_environment; // _JAVA_SR_SIGNUM of orvo's own environment, or null
+};
+
+const vm_signal vm_signals[] = {
+    {"SIGUSR2", SIGUSR2, nullptr, nullptr},
+    {"40, chosen by the settings", 40, "40", nullptr},
+    {"40, chosen by orvo's environment", 40, nullptr, "40"},
+};
+
 TEST_F(service_end, signals_that_the_vm_keeps_for_its_own_threads_do_not_crash_it) {
-    auto service = start(default_settings());
-    expect_running();
-    service->signal(SIGUSR2); // the VM's suspend-resume signal
-    service->signal(SIGUSR2);
-    service->signal(SIGQUIT); // a thread dump, to the stdout log
-    service->signal(SIGHUP);
-    const std::optional<report> answer = listener.next(service.get());
-    ASSERT_TRUE(answer);
-    expect_report(*answer, 4, 7, 0, 0, 0);
-    // The VM's own thread writes the dump when it gets to it: a stop before that would
-    // destroy the VM first.
-    EXPECT_TRUE(wait_for_writes(folder.path().string(), [this] {
-        return read_file(stdout_log()).find("Full thread dump") != std::string::npos;
-    }));
-    expect_stop_on(*service, SIGTERM);
+    for (const vm_signal& vm : vm_signals) {
+        SCOPED_TRACE(vm.name);
+        service_settings settings = default_settings();
+        if (vm.in_settings != nullptr) {
+            settings.env = {{"_JAVA_SR_SIGNUM", vm.in_settings}};
+        }
+        if (vm.in_environment != nullptr) {
+            setenv("_JAVA_SR_SIGNUM", vm.in_environment, 1);
+        }
+        write_file(stdout_log(), "");
+        auto service = start(settings);
+        unsetenv("_JAVA_SR_SIGNUM");
+        expect_running();
+        service->signal(vm.number); // the VM's suspend-resume signal, from another process
+        service->signal(vm.number);
+        service->signal(SIGQUIT); // a thread dump, to the stdout log
+        service->signal(SIGHUP);
+        const std::optional<report> answer = listener.next(service.get());
+        ASSERT_TRUE(answer);
+        expect_report(*answer, 4, 7, 0, 0, 0);
+        // The VM's own thread writes the dump when it gets to it: a stop before that would
+        // destroy the VM first.
+        EXPECT_TRUE(wait_for_writes(folder.path().string(), [this] {
+            return read_file(stdout_log()).find("Full thread dump") != std::string::npos;
+        }));
+        expect_stop_on(*service, SIGTERM);
+    }
 }
 
 TEST_F(service_end, a_service_manager_that_stops_reading_cannot_hold_the_service) {
@@ -195,6 +218,29 @@ TEST_F(service_end, a_service_manager_that_stops_reading_cannot_hold_the_service
               (std::vector<std::string>{"start ", "started", "stop ", "stopped", "shutdown hook"}));
     EXPECT_EQ(console_err(), "error: couldn't send a status report to the service manager: "
                              "Resource temporarily unavailable.\r\n");
+}
+
+// Signals interrupt a report that waits for room; the report's time limit must run on
+// across them, not begin again with each one.
+TEST_F(service_end, signals_while_a_report_waits_for_room_do_not_extend_its_time_limit) {
+    auto service = start(default_settings());
+    expect_running();
+    listener.stall();
+    const std::string said = "error: couldn't send a status report to the service manager: "
+                             "Resource temporarily unavailable.\r\n";
+    // A request a tenth of a second, the first of them answered by the report that waits,
+    // until the failure is said; a limit that began again with each signal would never
+    // run out while they come.
+    pollfd ended{service->pidfd(), POLLIN, 0};
+    bool failed = false;
+    for (int i = 0; i < 600 && !failed && poll(&ended, 1, 0) == 0; ++i) {
+        service->signal(SIGHUP);
+        poll(&ended, 1, 100);
+        failed = console_err() == said;
+    }
+    EXPECT_TRUE(failed) << "the report never failed while signals came: " << console_err();
+    EXPECT_EQ(service->wait(), EAGAIN);
+    EXPECT_EQ(console_err(), said);
 }
 
 // The stop method ends the VM while the service manager reads nothing, so that the stopped

@@ -210,9 +210,20 @@ const failed_start failed_starts[] = {
      {2, 2, 3, 1}, 1610, 78, {"error: method \"notify\" not found."}, {}},
     {"only start() while parameters are configured", "", "stop", {"x"}, "", "", "", "", 0, false,
      {2, 2, 3, 1}, 1610, 78, {"error: method \"stop\" not found."}, {}},
+    // Found, and its code failed: the program's failure, which may pass, as a start that threw.
+    {"a class whose static initialiser throws", "orvotest/Static", "", {}, "", "", "", "", 0, false,
+     {2, 2, 3, 1}, 1064, 70, {"error: loading class \"orvotest/Static\" threw java.lang.ExceptionInInitializerError."}, {}},
 
     {"a start method that throws", "", "", {"throw-in-start"}, "", "", "", "", 0, false,
      {2, 2, 3, 1}, 1064, 70, {threw}, threw_and_stopped},
+    // The Java VM's description stops mid-line: orvo's line begins a line of its own.
+    {"a start method that throws what cannot be described", "", "", {"throw-unprintable-in-start"}, "", "", "", "", 0, false,
+     {2, 2, 3, 1}, 1064, 70, {"error: the start method \"start\" of \"orvotest/Probe\" threw orvotest.Probe$Unprintable."},
+     {"start throw-unprintable-in-start", "stop throw-unprintable-in-start", "stopped", "shutdown hook"}},
+    // Names reach orvo's line in UTF-8, as in the Java VM's own description.
+    {"a start method that throws with a name beyond the basic plane", "", "", {"throw-unicode-in-start"}, "", "", "", "", 0, false,
+     {2, 2, 3, 1}, 1064, 70, {"error: the start method \"start\" of \"orvotest/Probe\" threw orvotest.Probe$Инфо$Ошибка𐐀."},
+     {"start throw-unicode-in-start", "stop throw-unicode-in-start", "stopped", "shutdown hook"}},
     {"a start method that throws, a stop request meanwhile", "", "", {"throw-in-start"}, "", "", "", "", 0, true,
      {2, 2, 3, 1}, 1064, 70, {threw}, threw_and_stopped},
     // The start's limit (1500 ms) passes while the stop is under way: it no longer runs.
@@ -222,6 +233,9 @@ const failed_start failed_starts[] = {
      {2, 2, 3, 1}, 1053, 75, {threw, "error: stop did not complete within 1500 ms."}, {"start throw-in-start,stop-waits-for:{gate}", "stop throw-in-start,stop-waits-for:{gate}"}},
     {"a throwing start whose stop method exits", "", "", {"throw-in-start", "exit-in-stop:5"}, "", "", "", "", 0, false,
      {2, 2, 3, 1}, 1066, 5, {threw, "error: the Java VM exited with status 5."}, {"start throw-in-start,exit-in-stop:5", "stop throw-in-start,exit-in-stop:5", "shutdown hook"}},
+    // The service never ran: its end is a failed start, whatever the status.
+    {"a throwing start whose stop method exits with 0", "", "", {"throw-in-start", "exit-in-stop:0"}, "", "", "", "", 0, false,
+     {2, 2, 3, 1}, 1067, 70, {threw, "error: the Java VM exited with status 0 before the service was running."}, {"start throw-in-start,exit-in-stop:0", "stop throw-in-start,exit-in-stop:0", "shutdown hook"}},
 };
 // clang-format on
 
@@ -281,6 +295,8 @@ TEST_F(service_failure, a_start_that_cannot_do_its_job_fails_with_its_reason) {
         }
         settings.start_timeout = failure.start_timeout;
         settings.stop_timeout = failure.stop_timeout;
+        // The Java VM finds a class file named beyond ASCII, and describes it, in UTF-8.
+        settings.env = {{"LC_ALL", "C.UTF-8"}};
         fs::remove(stdout_log());
         fs::remove(stderr_log());
         auto service = start(settings);

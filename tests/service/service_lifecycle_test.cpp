@@ -172,29 +172,88 @@ TEST_F(service_lifecycle, the_program_runs_in_the_working_directory_with_the_set
     unsetenv("ORVO_GONE");
 }
 
-// A report that cannot be sent (the notify socket is gone) is a failure: the stop path
-// runs once, though the stopped report fails too; the service ends with the send's errno
-// (2, ENOENT), and says why, once, on the standard error it was started with.
-TEST_F(service_lifecycle, a_report_that_cannot_be_sent_stops_the_java_side_once_and_fails) {
-    write_file(folder / "settings.xml", settings_xml(default_settings()));
-    for (const int request : {SIGHUP, SIGUSR1}) {
-        SCOPED_TRACE(request);
+// A report that cannot be sent (the notify socket removed) is said once, on the standard
+// error the service was started with. The first end counts, in every phase: where nothing
+// else was ending the service, the failed report ends it, the stop path running once
+// though the stopped report fails too, with the send's errno (2, ENOENT); where a stop or
+// a failed start was under way, the service ends as that end says.
+struct lost_manager {
+    const char* name;
+    std::vector<std::string> parameters; // "{gate}": a named pipe, released after the removal
+    const char* stop_timeout;
+    int request;           // sent once running (0: none)
+    long removed_at;       // the state after whose report the socket is removed
+    bool said_before_gate; // the gate is released once the failure has been said
+    int status;
+    std::vector<std::string> java; // the stdout log, "{gate}" placed
+};
+
+const std::vector<std::string> ran = {"start ", "started", "stop ", "stopped", "shutdown hook"};
+const std::vector<std::string> ran_to_gate = {"start stop-waits-for:{gate}", "started",
+                                              "stop stop-waits-for:{gate}", "stopped",
+                                              "shutdown hook"};
+const std::vector<std::string> threw_to_gate = {"start throw-in-start,stop-waits-for:{gate}",
+                                                "stop throw-in-start,stop-waits-for:{gate}",
+                                                "stopped", "shutdown hook"};
+
+// clang-format off
+const lost_manager lost_managers[] = {
+    {"an interrogate request while running", {}, "", SIGHUP, 4, false, 2, ran},
+    {"a request to reopen the logs while running", {}, "", SIGUSR1, 4, false, 2, ran},
+    {"a stop request while running", {}, "", SIGTERM, 4, false, 0, ran},
+    {"a stop under way", {"stop-waits-for:{gate}"}, "", SIGTERM, 3, false, 0, ran_to_gate},
+    {"a stop under way, its progress reported", {"stop-waits-for:{gate}"}, "20000", SIGTERM, 3, true, 0, ran_to_gate},
+    {"a failed start's stop", {"throw-in-start", "stop-waits-for:{gate}"}, "", 0, 3, false, 70, threw_to_gate},
+    {"a failed start's stop, its progress reported", {"throw-in-start", "stop-waits-for:{gate}"}, "20000", 0, 3, true, 70, threw_to_gate},
+};
+// clang-format on
+
+std::vector<std::string> placed(std::vector<std::string> lines, const std::string& gate) {
+    for (std::string& line : lines) {
+        const std::string::size_type at = line.find("{gate}");
+        if (at != std::string::npos) {
+            line.replace(at, 6, gate);
+        }
+    }
+    return lines;
+}
+
+TEST_F(service_lifecycle, a_report_that_cannot_be_sent_ends_the_service_unless_an_end_came_first) {
+    const std::string said = "error: couldn't send a status report to the service manager: "
+                             "No such file or directory.\r\n";
+    for (const lost_manager& lost : lost_managers) {
+        SCOPED_TRACE(lost.name);
+        const std::string index = std::to_string(&lost - lost_managers);
+        const std::string gate = make_pipe("gate-" + index);
+        service_settings settings = default_settings();
+        settings.parameters = placed(lost.parameters, gate);
+        settings.stop_timeout = lost.stop_timeout;
+        write_file(folder / "settings.xml", settings_xml(settings));
         fs::remove(stdout_log());
-        notify_listener manager(folder / ("notify-" + std::to_string(request) + ".sock"));
+        notify_listener manager(folder / ("notify-" + index + ".sock"));
         service_process service({folder / "settings.xml"}, manager.path(), folder / "console.out",
                                 folder / "console.err");
         std::optional<report> next;
-        while ((next = manager.next(&service)) && next->state() != 4) {
+        while ((next = manager.next(&service)) && next->state() != lost.removed_at) {
+            if (next->state() == 4 && lost.request != 0) {
+                service.signal(lost.request);
+            }
         }
-        ASSERT_TRUE(next) << "never running";
+        ASSERT_TRUE(next) << "state " << lost.removed_at << " never reported";
         manager.remove();
-        service.signal(request);
-        EXPECT_EQ(service.wait(), 2);
-        EXPECT_EQ(
-            lines_of(read_file(stdout_log())),
-            (std::vector<std::string>{"start ", "started", "stop ", "stopped", "shutdown hook"}));
-        EXPECT_EQ(console_err(), "error: couldn't send a status report to the service manager: "
-                                 "No such file or directory.\r\n");
+        if (lost.request != 0 && lost.removed_at == 4) {
+            service.signal(lost.request);
+        }
+        if (!lost.parameters.empty()) {
+            if (lost.said_before_gate) {
+                EXPECT_TRUE(
+                    wait_for_writes(folder.path().string(), [&] { return console_err() == said; }));
+            }
+            release(gate);
+        }
+        EXPECT_EQ(service.wait(), lost.status);
+        EXPECT_EQ(lines_of(read_file(stdout_log())), placed(lost.java, gate));
+        EXPECT_EQ(console_err(), said);
     }
 }
 

@@ -221,6 +221,30 @@ TEST_P(service_failed_reopen, keeps_the_old_log_and_says_so) {
 INSTANTIATE_TEST_SUITE_P(cases, service_failed_reopen, ::testing::ValuesIn(failed_reopens),
                          [](const auto& test) { return std::string(test.param.name); });
 
+// Relative logs are reopened in the folder the process works in, whatever its name now:
+// the working directory it entered, renamed, not a new folder that took its old name.
+TEST_F(service_logs, relative_logs_reopen_in_the_folder_the_process_is_in) {
+    fs::create_directories(folder / "app/logs");
+    service_settings settings = default_settings();
+    settings.working_directory = "app";
+    settings.stdout_log = "logs/out.log";
+    settings.stderr_log = "logs/err.log";
+    auto service = start(settings);
+    expect_running();
+    rename_file(folder / "app", folder / "app.old");
+    fs::create_directories(folder / "app/logs");
+    rename_file(folder / "app.old/logs/out.log", folder / "app.old/logs/out.log.1");
+    EXPECT_EQ(reopen_logs(*service, listener), "Running, logs reopened");
+    EXPECT_EQ(descriptor_target(service->pid(), 1), folder / "app.old/logs/out.log");
+    EXPECT_EQ(descriptor_target(service->pid(), 2), folder / "app.old/logs/err.log");
+    expect_stop_on(*service, SIGTERM);
+    EXPECT_TRUE(fs::is_empty(folder / "app/logs"));
+    EXPECT_EQ(lines_of(read_file(folder / "app.old/logs/out.log.1")),
+              (std::vector<std::string>{"start ", "started"}));
+    EXPECT_EQ(lines_of(read_file(folder / "app.old/logs/out.log")),
+              (std::vector<std::string>{"stop ", "stopped", "shutdown hook"}));
+}
+
 TEST_F(service_logs, logs_keep_their_earlier_content) {
     write_file(stdout_log(), "earlier out\n");
     write_file(stderr_log(), "earlier err\n");

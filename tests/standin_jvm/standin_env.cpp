@@ -5,6 +5,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -33,7 +34,8 @@ void check_attached(const vm_state& vm, const char* function) {
 }
 
 bool class_exists(const vm_state& vm, const std::string& name) {
-    if (name == "java/lang/String" || name == "java/lang/Class") {
+    if (name == "java/lang/String" || name == "java/lang/Class" ||
+        name == "java/lang/NoClassDefFoundError" || name == "java/lang/ClassNotFoundException") {
         return true;
     }
     for (const std::string& known : vm.classes) {
@@ -53,6 +55,40 @@ method_entry* find_method(vm_state& vm, const std::string& class_name, const cha
         }
     }
     return nullptr;
+}
+
+// What loading the class `name` throws: empty when it loads.
+std::string load_failure(const vm_state& vm, const std::string& name) {
+    const std::string initialiser = name + ".<clinit>";
+    for (const std::string& value : vm.throwing) {
+        const std::string::size_type equals = value.find('=');
+        if (value.substr(0, equals) == initialiser) {
+            return equals == std::string::npos ? "java/lang/ExceptionInInitializerError"
+                                               : value.substr(equals + 1);
+        }
+    }
+    return std::string();
+}
+
+// The UTF-16 units of `text`, UTF-8 that the stand-in was given (a class's name).
+std::u16string widened(const std::string& text) {
+    std::u16string units;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const int extra = byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : byte >= 0xC0 ? 1 : 0;
+        char32_t code = extra == 0 ? byte : byte & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + k < text.size(); ++k) {
+            code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        if (code >= 0x10000) {
+            units += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            units += static_cast<char16_t>(code);
+        }
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return units;
 }
 
 std::string shown(const object* value) {
@@ -75,9 +111,13 @@ jclass JNICALL find_class(JNIEnv*, const char* name) {
     vm_state& vm = state();
     check_attached(vm, "FindClass");
     const bool exists = class_exists(vm, name);
-    record(std::string("FindClass ") + name + (exists ? "" : " -> missing"));
-    if (!exists) {
-        vm.pending = "java/lang/NoClassDefFoundError";
+    const std::string failure = exists ? load_failure(vm, name) : std::string();
+    record(std::string("FindClass ") + name +
+           (!exists           ? " -> missing"
+            : failure.empty() ? ""
+                              : " -> threw " + failure));
+    if (!exists || !failure.empty()) {
+        vm.pending = exists ? failure : "java/lang/NoClassDefFoundError";
         return nullptr;
     }
     object* found = new_object(vm, object::class_kind);
@@ -269,7 +309,7 @@ jobject JNICALL call_object_method_v(JNIEnv*, jobject target, jmethodID id, va_l
     }
     record("CallObjectMethod " + as_object(target)->class_name + "." + method->name);
     object* name = new_object(vm, object::string_kind);
-    name->text.assign(dotted.begin(), dotted.end());
+    name->text = widened(dotted);
     return as_handle<jobject>(name);
 }
 
@@ -281,28 +321,29 @@ jobject JNICALL call_object_method(JNIEnv* env, jobject target, jmethodID id, ..
     return result;
 }
 
-// The stand-in's strings hold ASCII only where the host asks for modified UTF-8.
-const char* JNICALL get_string_utf_chars(JNIEnv*, jstring text, jboolean* is_copy) {
+// Whether `instance` is of the class `type` exactly: the stand-in knows no class's parents.
+jboolean JNICALL is_instance_of(JNIEnv*, jobject instance, jclass type) {
     std::lock_guard<std::mutex> hold(state_lock());
-    check_attached(state(), "GetStringUTFChars");
-    const std::u16string& units = as_object(text)->text;
-    char* bytes = new char[units.size() + 1];
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        bytes[i] = static_cast<char>(units[i]);
-    }
-    bytes[units.size()] = '\0';
-    record(std::string("GetStringUTFChars -> ") + bytes);
-    if (is_copy != nullptr) {
-        *is_copy = JNI_TRUE;
-    }
-    return bytes;
+    check_attached(state(), "IsInstanceOf");
+    const bool is = as_object(instance)->class_name == as_object(type)->class_name;
+    record("IsInstanceOf " + as_object(instance)->class_name + " " + as_object(type)->class_name +
+           (is ? " -> true" : " -> false"));
+    return is ? JNI_TRUE : JNI_FALSE;
 }
 
-void JNICALL release_string_utf_chars(JNIEnv*, jstring, const char* bytes) {
+jsize JNICALL get_string_length(JNIEnv*, jstring text) {
     std::lock_guard<std::mutex> hold(state_lock());
-    check_attached(state(), "ReleaseStringUTFChars");
-    record("ReleaseStringUTFChars");
-    delete[] bytes;
+    check_attached(state(), "GetStringLength");
+    return static_cast<jsize>(as_object(text)->text.size());
+}
+
+void JNICALL get_string_region(JNIEnv*, jstring text, jsize start, jsize length, jchar* buffer) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    check_attached(state(), "GetStringRegion");
+    const std::u16string part = as_object(text)->text.substr(static_cast<std::size_t>(start),
+                                                             static_cast<std::size_t>(length));
+    std::copy(part.begin(), part.end(), reinterpret_cast<char16_t*>(buffer));
+    record("GetStringRegion -> \"" + units(part) + "\"");
 }
 
 JNINativeInterface_ make_native_table() {
@@ -323,8 +364,9 @@ JNINativeInterface_ make_native_table() {
     table.GetMethodID = get_method_id;
     table.CallObjectMethodV = call_object_method_v;
     table.CallObjectMethod = call_object_method;
-    table.GetStringUTFChars = get_string_utf_chars;
-    table.ReleaseStringUTFChars = release_string_utf_chars;
+    table.IsInstanceOf = is_instance_of;
+    table.GetStringLength = get_string_length;
+    table.GetStringRegion = get_string_region;
     return table;
 }
 

@@ -50,6 +50,25 @@ const field_advice field_advices[] = {
                      "name the class's static stop method, which takes no parameters"},
 };
 
+#ifndef _WIN32
+// Variables that the process reads as it starts, before orvo sets those of the settings:
+// set there, they change nothing. A name ending in "_" stands for every name it begins.
+struct start_variable {
+    const char* name;
+    const char* reader;
+    const char* remedy;
+};
+const char in_the_unit[] = "set it in the service's own environment (the unit's Environment=)";
+const start_variable start_variables[] = {
+    {"LD_LIBRARY_PATH", "the dynamic loader",
+     "set it in the service's own environment (the unit's Environment=); for the libraries "
+     "that System.loadLibrary loads itself, the option -Djava.library.path=FOLDER also does"},
+    {"LD_",             "the dynamic loader", in_the_unit},
+    {"GLIBC_TUNABLES",  "the C library", in_the_unit},
+    {"MALLOC_",         "the C library's allocator", in_the_unit},
+};
+#endif
+
 // Options of the java command that the JVM itself refuses, and where their meaning goes.
 struct launcher_option {
     const char* name;
@@ -162,6 +181,28 @@ std::string unexpanded_reference(const std::string& value, std::string& meant) {
     return std::string();
 }
 
+// A variable of the settings that only the start of a process reads.
+void check_start_variable(const element_occurrence& env, std::vector<settings_warning>& warnings) {
+#ifndef _WIN32
+    const std::string& name = env.attribute("name");
+    for (const start_variable& variable : start_variables) {
+        const bool matches = ends_with(variable.name, "_") ? name.rfind(variable.name, 0) == 0
+                                                           : name == variable.name;
+        if (matches) {
+            add_warning(warnings, env.at, "env_read_at_start",
+                        shown(name) + " is read by " + variable.reader +
+                            " when the process starts, before orvo sets the settings' "
+                            "variables: set here, it changes nothing; " +
+                            variable.remedy);
+            return;
+        }
+    }
+#else
+    (void)env;
+    (void)warnings;
+#endif
+}
+
 void check_env(const element_occurrence& env, std::vector<settings_warning>& warnings) {
     check_white_space("the name of \"env\"", env.attribute("name"), env.at, warnings,
                       "it is part of the variable's name; remove it");
@@ -173,6 +214,7 @@ void check_env(const element_occurrence& env, std::vector<settings_warning>& war
                         " is taken as written: orvo expands only ${NAME} ($$ for one $)" +
                         (meant.empty() ? std::string() : "; write " + shown(meant)));
     }
+    check_start_variable(env, warnings);
 }
 
 // A field that is there but empty is at its element; one that is missing, at the root.

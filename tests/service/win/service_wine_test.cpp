@@ -183,13 +183,15 @@ DWORD run_program(const std::string& command, const std::string& directory, cons
         output != INVALID_HANDLE_VALUE && error != INVALID_HANDLE_VALUE &&
         CreateProcessW(nullptr, wide_command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                        platform::wide_text(directory).c_str(), &startup, &process);
+    const DWORD start_error = started ? 0 : GetLastError();
     for (const HANDLE handle : {output, error == output ? INVALID_HANDLE_VALUE : error}) {
         if (handle != INVALID_HANDLE_VALUE) {
             CloseHandle(handle);
         }
     }
     if (!started) {
-        throw std::runtime_error("cannot run " + command);
+        throw std::runtime_error("cannot run " + command + ": error " +
+                                 std::to_string(start_error));
     }
     const DWORD waited = WaitForSingleObject(process.hProcess, guard_milliseconds);
     DWORD exit_code = 0;
@@ -303,18 +305,23 @@ TEST_F(service_wine, a_good_start_runs_answers_requests_and_stops_in_order) {
     EXPECT_EQ(read_file(folder / "err.log"), "earlier err\r\n");
 }
 
+// orvo's line begins a line of its own, also after a log left mid-line.
 TEST_F(service_wine, a_missing_jvm_library_stops_the_service_without_running) {
-    write_file(folder / "err.log", "earlier err\r\n");
-    write_settings(folder / "settings.xml", in_folder("out.log"), in_folder("err.log"),
-                   in_folder("no-such-jvm.dll"), standin_options(true));
-    registered_service service(command_line());
-    ASSERT_TRUE(service.start()) << GetLastError();
-    const std::vector<SERVICE_STATUS> seen =
-        service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
-    ASSERT_EQ(seen.back().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-    EXPECT_NE(seen.back().dwWin32ExitCode, 0u);
-    EXPECT_FALSE(has_state(seen, SERVICE_RUNNING));
-    EXPECT_EQ(read_file(folder / "err.log"), "earlier err\r\nerror: couldn't load jvm.dll.\r\n");
+    for (const std::string earlier : {"earlier err\r\n", "earlier err"}) {
+        SCOPED_TRACE(earlier);
+        const std::string err_log = "err-" + std::to_string(earlier.size()) + ".log";
+        write_file(folder / err_log, earlier);
+        write_settings(folder / "settings.xml", in_folder("out.log"), in_folder(err_log),
+                       in_folder("no-such-jvm.dll"), standin_options(true));
+        registered_service service(command_line());
+        ASSERT_TRUE(service.start()) << GetLastError();
+        const std::vector<SERVICE_STATUS> seen =
+            service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
+        ASSERT_EQ(seen.back().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+        EXPECT_NE(seen.back().dwWin32ExitCode, 0u);
+        EXPECT_FALSE(has_state(seen, SERVICE_RUNNING));
+        EXPECT_EQ(read_file(folder / err_log), "earlier err\r\nerror: couldn't load jvm.dll.\r\n");
+    }
 }
 
 TEST_F(service_wine, one_log_named_for_both_streams_keeps_the_error_lines) {
@@ -362,6 +369,12 @@ const failed_start failed_starts[] = {
      "error: the start method \"start\" of \"orvotest/Probe\" threw java.net.BindException.\r\n"},
     {"a start method that throws, with a stop limit", with_probe({"-Dstandin.throws=orvotest/Probe.start"}), "20000", 1064, true, true,
      "error: the start method \"start\" of \"orvotest/Probe\" threw java.lang.RuntimeException.\r\n"},
+    // Names reach orvo's line in UTF-8, beyond the basic plane too.
+    {"a start method that throws with a name beyond the basic plane", with_probe({"-Dstandin.throws=orvotest/Probe.start=orvotest/\\u{418}\\u{43d}\\u{444}\\u{43e}$\\u{41e}\\u{448}\\u{438}\\u{431}\\u{43a}\\u{430}\\u{10400}"}), "", 1064, true, true,
+     "error: the start method \"start\" of \"orvotest/Probe\" threw orvotest.Инфо$Ошибка𐐀.\r\n"},
+    // Found, and its code failed: the program's failure, as a start method that threw.
+    {"a class whose static initialiser throws", with_probe({"-Dstandin.throws=orvotest/Probe.<clinit>"}), "", 1064, true, false,
+     "error: loading class \"orvotest/Probe\" threw java.lang.ExceptionInInitializerError.\r\n"},
     {"a thread that cannot be attached", with_probe({"-Dstandin.fail=AttachCurrentThread"}), "", 1627, true, false,
      "error: couldn't attach thread to JavaVM.\r\n"},
     {"parameters that cannot be made", with_probe({"-Dstandin.fail=NewObjectArray"}), "", 1627, true, false,
@@ -517,6 +530,7 @@ TEST_F(service_wine, settings_that_cannot_be_loaded_stop_the_service_with_1610) 
 // service runs. A refused creation ends with 1627 whatever the VM left as the last error.
 struct vm_end {
     const char* option;     // what the stand-in is told
+    const char* also;       // one more thing it is told, or ""
     bool stop_once_running; // a stop request once running
     bool reaches_running;
     DWORD exit_code;
@@ -524,25 +538,36 @@ struct vm_end {
     const char* line;
 };
 
+// clang-format off
 const vm_end vm_ends[] = {
-    {"-Dstandin.bogus=1", false, false, 1627, 0, "error: couldn't create JavaVM.\r\n"},
-    {"-Dstandin.end=create:abort", false, false, 1627, 0, "error: couldn't create JavaVM.\r\n"},
-    {"-Dstandin.end=create:exit:1", false, false, 1627, 0, "error: couldn't create JavaVM.\r\n"},
-    {"-Dstandin.end=orvotest/Probe.start:exit:3", false, false, 1066, 3,
+    {"-Dstandin.bogus=1", "", false, false, 1627, 0, "error: couldn't create JavaVM.\r\n"},
+    {"-Dstandin.end=create:abort", "", false, false, 1627, 0, "error: couldn't create JavaVM.\r\n"},
+    {"-Dstandin.end=create:exit:1", "", false, false, 1627, 0, "error: couldn't create JavaVM.\r\n"},
+    {"-Dstandin.end=orvotest/Probe.start:exit:3", "", false, false, 1066, 3,
      "error: the Java VM exited with status 3.\r\n"},
-    {"-Dstandin.end=orvotest/Probe.start:exit:0", false, false, 0, 0,
+    // Before running, the service never ran: a failed start, whatever the status.
+    {"-Dstandin.end=orvotest/Probe.start:exit:0", "", false, false, 1067, 0,
+     "error: the Java VM exited with status 0 before the service was running.\r\n"},
+    {"-Dstandin.end=orvotest/Probe.stop:exit:0", "-Dstandin.throws=orvotest/Probe.start", false, false, 1067, 0,
+     "error: the start method \"start\" of \"orvotest/Probe\" threw java.lang.RuntimeException.\r\n"
+     "error: the Java VM exited with status 0 before the service was running.\r\n"},
+    {"-Dstandin.end=orvotest/Probe.stop:exit:0", "", true, true, 0, 0,
      "error: the Java VM exited with status 0.\r\n"},
-    {"-Dstandin.end=orvotest/Probe.stop:exit:-1", true, true, 1066, 4294967295u,
+    {"-Dstandin.end=orvotest/Probe.stop:exit:-1", "", true, true, 1066, 4294967295u,
      "error: the Java VM exited with status -1.\r\n"},
-    {"-Dstandin.end=event=orvo-test-end:exit:7", false, true, 1066, 7,
+    {"-Dstandin.end=event=orvo-test-end:exit:7", "", false, true, 1066, 7,
      "error: the Java VM exited with status 7.\r\n"},
 };
+// clang-format on
 
 TEST_F(service_wine, the_java_vm_ending_the_process_is_reported_once) {
     for (const vm_end& end : vm_ends) {
-        SCOPED_TRACE(end.option);
+        SCOPED_TRACE(std::string(end.option) + " " + end.also);
         std::vector<std::string> options = standin_options(true);
         options.push_back(end.option);
+        if (end.also[0] != '\0') {
+            options.push_back(end.also);
+        }
         // Logs of its own: the last case's process may hold its logs a moment after its
         // stopped report.
         const std::string err_log = "err-" + std::to_string(&end - vm_ends) + ".log";
@@ -561,10 +586,11 @@ TEST_F(service_wine, the_java_vm_ending_the_process_is_reported_once) {
                 SetEvent(event);
                 CloseHandle(event);
             }
-            const std::vector<SERVICE_STATUS> rest =
-                service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
-            seen.insert(seen.end(), rest.begin(), rest.end());
         }
+        // A failed start goes through stop pending first.
+        const std::vector<SERVICE_STATUS> rest =
+            service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
+        seen.insert(seen.end(), rest.begin(), rest.end());
         const SERVICE_STATUS& stopped = seen.back();
         ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
         EXPECT_EQ(has_state(seen, SERVICE_RUNNING), end.reaches_running);
@@ -1439,19 +1465,19 @@ class any_script : public service_install {
                                path + "\"",
                            in_folder(""), in_folder("out.txt"), in_folder("err.txt"));
     }
-    // Starts the installed service and waits while its start is pending.
-    SERVICE_STATUS start_installed() const {
+    // Starts the installed service and waits while its start is pending; `start_error` is
+    // StartService's error, 0 when it succeeded.
+    SERVICE_STATUS start_installed(DWORD& start_error) const {
         const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
         const SC_HANDLE service =
             OpenServiceA(manager, "orvo test", SERVICE_START | SERVICE_QUERY_STATUS);
+        start_error = service != nullptr && StartServiceA(service, 0, nullptr) ? 0 : GetLastError();
         SERVICE_STATUS status{};
-        if (service != nullptr && StartServiceA(service, 0, nullptr)) {
-            const DWORD began = GetTickCount();
-            while (QueryServiceStatus(service, &status) &&
-                   status.dwCurrentState == SERVICE_START_PENDING &&
-                   GetTickCount() - began < guard_milliseconds) {
-                Sleep(20);
-            }
+        const DWORD began = GetTickCount();
+        while (QueryServiceStatus(service, &status) &&
+               status.dwCurrentState == SERVICE_START_PENDING &&
+               GetTickCount() - began < guard_milliseconds) {
+            Sleep(20);
         }
         CloseServiceHandle(service);
         CloseServiceHandle(manager);
@@ -1522,13 +1548,14 @@ TEST_F(any_script, every_path_is_used_and_shown_as_written) {
         EXPECT_NE(out().find("\r\nsettings file: " + path + "\r\n"), std::string::npos) << out();
 
         // The service.
-        const SERVICE_STATUS started = start_installed();
+        DWORD start_error = 0;
+        const SERVICE_STATUS started = start_installed(start_error);
         if (held) {
             EXPECT_EQ(started.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING))
                 << read_named(root + "\\logs\\err.log");
         } else {
-            EXPECT_EQ(started.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-            EXPECT_EQ(started.dwWin32ExitCode, 1610u);
+            EXPECT_EQ(started.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << start_error;
+            EXPECT_EQ(started.dwWin32ExitCode, 1610u) << start_error;
             EXPECT_EQ(read_named(root + "\\logs\\err.log"), "error: " + unheld_line + "\r\n");
         }
         ASSERT_EQ(run_tool("remove \"orvo test\""), 0u) << err();

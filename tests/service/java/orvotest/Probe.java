@@ -20,16 +20,33 @@ import java.util.List;
 // line can be read from PATH, which holds up the Java VM's destruction until then;
 // "write-until-stop:N" starts N threads that write numbered lines to both streams
 // ("out T I", "err T I") until the stop method ends them. "throw-in-start" makes the start
-// method throw an IllegalStateException once the rest of it is done. "say-property:NAME"
+// method throw an IllegalStateException once the rest of it is done,
+// "throw-unprintable-in-start" an exception whose toString() throws,
+// "throw-unicode-in-start" one whose class's name goes beyond the basic plane
+// (Probe$Инфо$Ошибка𐐀, written with escapes so that the source stays ASCII). "say-property:NAME"
 // and "say-env:NAME" make it write "property NAME=VALUE" or "env NAME=VALUE" (null when
 // unset) to standard output, and "say-file:PATH" the first line of that file (read as
-// the program's own relative paths are).
+// the program's own relative paths are). "say-err:TEXT" writes TEXT to standard error
+// without a line end.
 public final class Probe {
     private static String[] parameters = new String[0];
     private static final List<Thread> writers = new ArrayList<>();
     private static volatile boolean writing = true;
 
     private Probe() {}
+
+    private static final class \u0418\u043d\u0444\u043e {
+        private static final class \u041e\u0448\u0438\u0431\u043a\u0430\uD801\uDC00
+                extends RuntimeException {}
+    }
+
+    // An exception that cannot be described: the Java VM's description stops mid-line.
+    private static final class Unprintable extends RuntimeException {
+        @Override
+        public String toString() {
+            throw new IllegalStateException("no words");
+        }
+    }
 
     public static void start(String[] args) throws Exception {
         parameters = args;
@@ -48,6 +65,12 @@ public final class Probe {
             }
             if (parameter.equals("throw-in-start")) {
                 throw new IllegalStateException("port in use");
+            }
+            if (parameter.equals("throw-unprintable-in-start")) {
+                throw new Unprintable();
+            }
+            if (parameter.equals("throw-unicode-in-start")) {
+                throw new \u0418\u043d\u0444\u043e.\u041e\u0448\u0438\u0431\u043a\u0430\uD801\uDC00();
             }
         }
         System.out.println("started");
@@ -70,6 +93,10 @@ public final class Probe {
             if (parameter.startsWith("say-env:")) {
                 String name = parameter.substring("say-env:".length());
                 System.out.println("env " + name + "=" + System.getenv(name));
+            }
+            if (parameter.startsWith("say-err:")) {
+                System.err.print(parameter.substring("say-err:".length()));
+                System.err.flush();
             }
             if (parameter.startsWith("say-file:")) {
                 try (BufferedReader reader = new BufferedReader(
