@@ -1,8 +1,9 @@
 # What `cmake --install` and CPack put into a release: for Windows a zip with orvo.exe,
-# orvo-check.exe, orvo-service.exe (stripped), the example and the documentation; for Linux a tarball with the two
+# orvo-check.exe, orvo-service.exe (stripped), the example and the documentation, and an
+# installer package (orvo_msi.cmake) with the same files; for Linux a tarball with the two
 # programs, a unit file and the documentation, and a Debian package (see orvo_deb.cmake).
-# The zip and the tarball carry THIRD-PARTY.txt, the components of others in the programs
-# and their licences.
+# The zip, the installer and the tarball carry THIRD-PARTY.txt, the components of others in
+# the programs and their licences.
 
 include(GNUInstallDirs)
 
@@ -19,7 +20,14 @@ install(TARGETS orvo orvo-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(WIN32)
     install(TARGETS orvo-service RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-install(FILES README.md DESTINATION ${orvo_readme_dir})
+if(WIN32)
+    # A README of their own for Windows users, with Windows' line ends.
+    configure_file(packaging/windows/README.txt ${CMAKE_BINARY_DIR}/README.txt @ONLY
+                   NEWLINE_STYLE WIN32)
+    install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION ${orvo_readme_dir})
+else()
+    install(FILES README.md DESTINATION ${orvo_readme_dir})
+endif()
 include(cmake/orvo_third_party.cmake)
 install(FILES ${CMAKE_BINARY_DIR}/THIRD-PARTY.txt DESTINATION ${orvo_readme_dir})
 install(DIRECTORY docs/ DESTINATION ${orvo_doc_dir} FILES_MATCHING PATTERN "*.md")
@@ -52,7 +60,8 @@ if(WIN32)
     if(example_jar)
         install(FILES ${example_jar} DESTINATION ${example_dir}/lib)
     endif()
-    set(CPACK_GENERATOR ZIP)
+    include(cmake/orvo_msi.cmake)
+    set(CPACK_GENERATOR ZIP External)
     set(CPACK_SYSTEM_NAME windows-x64)
     # Without their debug information, which is most of their size; the build tree keeps
     # the programs as they were linked.

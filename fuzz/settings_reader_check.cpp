@@ -172,6 +172,15 @@ std::string without_attribute(const std::string& tag, const std::string& name) {
     return tag;
 }
 
+// `before` and `after` joined where markup was taken out from between them. A carriage
+// return and a line feed that the markup kept apart would become one line end once
+// joined, as XML reads them: a comment, which the parser passes over, keeps them apart.
+std::string joined(const std::string& before, const std::string& after) {
+    const bool line_end = !before.empty() && before.back() == '\r' && !after.empty() &&
+                          after.front() == '\n';
+    return before + (line_end ? "<!---->" : "") + after;
+}
+
 // The input with what `ignores` names taken out.
 std::string without(const std::string& input, const ignored_part& ignores) {
     const auto start = static_cast<std::size_t>(ignores.start_tag);
@@ -184,13 +193,15 @@ std::string without(const std::string& input, const ignored_part& ignores) {
                without_attribute(input.substr(start, start_size), ignores.attribute) +
                input.substr(start + start_size);
     case ignored_part::kind::element:
-        return input.substr(0, start) + input.substr(std::max(end + end_size, start + start_size));
+        return joined(input.substr(0, start),
+                      input.substr(std::max(end + end_size, start + start_size)));
     case ignored_part::kind::element_tags:
         if (end_size == 0) {
-            return input.substr(0, start) + input.substr(start + start_size);
+            return joined(input.substr(0, start), input.substr(start + start_size));
         }
-        return input.substr(0, start) + input.substr(start + start_size, end - start - start_size) +
-               input.substr(end + end_size);
+        return joined(joined(input.substr(0, start),
+                             input.substr(start + start_size, end - start - start_size)),
+                      input.substr(end + end_size));
     case ignored_part::kind::none:
         break;
     }

@@ -37,6 +37,17 @@ enum class file_access { read, modify };
 bool grant_access(const std::string& path, const std::string& sid, file_access access,
                   system_failure& failure);
 
+// The access that the entries of `sid` in the access list of `path` allow it, as
+// grant_access gives it: modify (on a folder, inherited by what it holds), read, or none.
+// False when the list cannot be read, with `failure` set.
+bool access_held(const std::string& path, const std::string& sid, std::optional<file_access>& held,
+                 system_failure& failure);
+
+// Whether this system keeps the access lists that files are given: asked of a file made for
+// the purpose in the temporary folder and deleted again. Wine accepts every change of an
+// access list and keeps none; a doubt (no file can be made) is taken as yes.
+bool access_lists_kept();
+
 // The principals whose entries in the access list of `path` let them change it: write or
 // delete it, add files or folders to it, change its access list or owner. Administrators,
 // SYSTEM, TrustedInstaller and `own_sid` are left out; each other one is named as the
@@ -54,7 +65,9 @@ std::string program_path();
 bool create_folders(const std::string& path, system_failure& failure);
 
 // Reads one line from the console without showing it, after writing `prompt`; from
-// standard input as it comes when that is no console. Empty when nothing could be read.
+// standard input as it comes when that is no console. Either way the prompt's line is
+// ended, so that what is written next starts a line of its own. Empty when nothing could
+// be read.
 std::optional<std::string> read_secret(const std::string& prompt);
 
 } // namespace platform

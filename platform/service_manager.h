@@ -41,6 +41,17 @@ struct service_definition {
     std::vector<std::string> dependencies;
 };
 
+// The main fields of an existing service to change; each one left empty stays as it is.
+struct service_change {
+    std::optional<std::string> display_name;
+    std::optional<std::string> command_line;
+    std::optional<std::string> account;
+    std::optional<std::string> password; // the account's, given with it
+    // Delayed is changed as automatic; set_delayed_start() says whether it is delayed.
+    std::optional<service_start> start;
+    std::optional<std::vector<std::string>> dependencies;
+};
+
 // What the manager holds for a service. An optional part is empty where the manager
 // would not say (older systems and Wine know fewer of them).
 struct service_view {
@@ -49,6 +60,9 @@ struct service_view {
     std::string account;
     std::optional<std::string> description;
     service_start start = service_start::manual;
+    // False for an automatic start of which the manager would not say whether it is
+    // delayed (Wine knows no delayed start).
+    bool delayed_start_told = true;
     std::vector<std::string> dependencies;
     std::optional<failure_actions> recovery;
     std::optional<bool> failure_flag;
@@ -76,7 +90,9 @@ class service_manager {
     // Each of these is false on failure, with failure() saying why.
     bool create(const service_definition& definition);
     bool set_description(const std::string& name, const std::string& description);
-    bool set_delayed_start(const std::string& name);
+    // Changes the fields that `change` holds.
+    bool change_config(const std::string& name, const service_change& change);
+    bool set_delayed_start(const std::string& name, bool delayed);
     bool set_recovery(const std::string& name, const failure_actions& actions);
     bool set_failure_flag(const std::string& name, bool on_non_crash_failures);
     bool set_preshutdown_timeout(const std::string& name, std::uint32_t milliseconds);
@@ -85,6 +101,9 @@ class service_manager {
     // true once it is stopped (at once when it was). A wait that runs out is a failure
     // with the code ERROR_SERVICE_REQUEST_TIMEOUT.
     bool stop(const std::string& name, std::uint32_t limit_ms);
+    // Deletes the service, at once when it has no process, else once its process has ended
+    // (until then the name stays taken, and a second remove fails with
+    // ERROR_SERVICE_MARKED_FOR_DELETE).
     bool remove(const std::string& name);
     // The command lines of every other service of the system.
     std::vector<std::string> other_command_lines(const std::string& name);
@@ -93,6 +112,10 @@ class service_manager {
     void* handle_ = nullptr;
     system_failure failure_;
 };
+
+// Ends the process `process_id` at once, as Task Manager's "End task" does, and waits up to
+// `limit_ms` for it to be gone. False on failure, with `failure` set.
+bool end_process(std::uint32_t process_id, std::uint32_t limit_ms, system_failure& failure);
 
 // The event log source under which orvo.exe reports its own failures (see event_log.h):
 // registered with `message_file` (the orvo.exe whose message table gives the events their

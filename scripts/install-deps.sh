@@ -13,7 +13,7 @@ main_packages=(
 test_packages=(
     file clang-14 libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 msitools wixl
     dpkg-dev debian-archive-keyring zip unzip lintian logrotate systemd
     time locales
     podman runc debootstrap

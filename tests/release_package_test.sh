@@ -3,18 +3,21 @@
 # Windows zip it also checks that its programs carry no debug information and import nothing
 # beyond the DLLs of Windows itself, so that they run on a machine without any compiler's
 # run-time, and that THIRD-PARTY.txt names the Expat built in and carries its licence word
-# for word. On Linux it checks the Debian package as well (check_deb below); HARDENED says
+# for word; the installer package is installed, upgraded and removed under Wine (check_msi
+# below). On Linux it checks the Debian package as well (check_deb below); HARDENED says
 # whether the build is one whose programs must carry all of Debian's hardening (an
 # optimised build without sanitizers: "hardened", else "-").
 # usage: release_package_test.sh BUILD_DIR OBJDUMP|- EXPAT_VERSION EXPAT_LICENSE_FILE|- HARDENED
 set -u
 build=$1
+source=$(cd "$(dirname "$0")/.." && pwd)
 objdump=$2
 expat_version=$3
 expat_license=$4
 hardened=${5:--}
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# The Wine prefix of check_msi is the test's own: its server goes with it.
+trap '[ ! -d "$work/wine" ] || WINEPREFIX=$work/wine wineserver -k; rm -rf "$work"' EXIT
 failures=0
 fail() {
     echo "FAIL: $*"
@@ -143,8 +146,138 @@ check_rotation() {
         fail "logrotate's signal request: '$(cat "$work/systemctl.calls" 2>/dev/null)'"
 }
 
+# The installer package, under Wine's msiexec in a prefix of the test's own: a silent
+# install of a lower version (built here from the zip's files, its orvo.exe marked so that
+# its replacement shows), the files and the machine's PATH; an upgrade in place while a
+# service runs the installed orvo.exe (Wine has no restart manager: the file in use is
+# replaced at the next start of the system, which wineboot -r plays); a downgrade refused;
+# the uninstall, after which nothing of the package is left but the service stays. The
+# service runs on the stand-in Java VM of the tests (ORVO_RECORDING_JVM, ORVO_STANDIN_JVM).
+check_msi() {
+    local msi version new old_tree files prefix installed path_key path_before status
+    msi=$(ls "$work"/out/orvo-*.msi 2>/dev/null | head -n 1)
+    [ -n "$msi" ] || { fail "no installer package made"; return; }
+    echo "installer package: $(basename "$msi")"
+    version=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
+    [ "$(basename "$msi")" = "orvo-$version-windows-x64.msi" ] ||
+        fail "the installer's name does not carry its version $version"
+    msiinfo export "$msi" Environment | tr -d '\r' |
+        grep -qP '^\S+\t=-\*PATH\t\[OrvoDir\]bin;\[~\]\torvo_exe$' ||
+        fail "the installer adds no bin folder to the machine's PATH"
+
+    # The package holds the zip's files (as stripped for it: their time stamps differ).
+    msiextract -C "$work/msi-files" "$msi" >/dev/null || fail "msiextract $msi"
+    new=$work/msi-files/orvo
+    [ "$(cd "$new" && find . -type f | LC_ALL=C sort)" = "$(cd "$top" && find . -type f | LC_ALL=C sort)" ] ||
+        fail "the installer's files are not the zip's"
+    [ -n "${ORVO_RECORDING_JVM:-}" ] && [ -n "${ORVO_STANDIN_JVM:-}" ] ||
+        { fail "ORVO_RECORDING_JVM and ORVO_STANDIN_JVM name no stand-in Java VM"; return; }
+
+    old_tree=$work/old-tree
+    cp -r "$top" "$old_tree"
+    printf 'older' >>"$old_tree/bin/orvo.exe"
+    bash "$source/packaging/windows/build-msi.sh" "$old_tree" 0.0.1 "$work/old.msi" ||
+        { fail "no installer package of a lower version"; return; }
+
+    prefix=$work/wine
+    export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    sh "$source/cmake/wine-run.sh" "$prefix" --init
+    # A service outlives the commands that started it only while the server stays.
+    wineserver -p
+    installed=$prefix/drive_c/Program\ Files/orvo
+    path_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+    path_before=$(wine reg query "$path_key" /v PATH | tr -d '\r' | grep PATH)
+    # Wine hands on only the low byte of an exit code: 3010 (a restart needed) is 194.
+    msiexec() {
+        wine msiexec "$@" /qn
+        status=$?
+    }
+    registered() {
+        wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
+            tr -d '\r' | sed -n 's/^ *DisplayVersion *REG_SZ *//p'
+    }
+
+    msiexec /i "$(winepath -w "$work/old.msi")"
+    [ "$status" -eq 0 ] || fail "msiexec /i (0.0.1): $status"
+    for files in bin/orvo.exe bin/orvo-check.exe bin/orvo-service.exe README.txt \
+        THIRD-PARTY.txt docs/windows.md examples/hello-server/settings.xml; do
+        [ -f "$installed/$files" ] || fail "the installer did not install $files"
+    done
+    wine reg query "$path_key" /v PATH | grep -qF 'C:\Program Files\orvo\bin;' ||
+        fail "the machine's PATH lacks C:\Program Files\orvo\bin"
+    [ "$(registered)" = 0.0.1 ] || fail "registered: '$(registered)', not 0.0.1"
+
+    mkdir "$work/svc"
+    cat >"$work/svc/settings.xml" <<XML
+<setting>
+  <log stdout='$(winepath -w "$work/svc/out.log")' stderr='$(winepath -w "$work/svc/err.log")'/>
+  <jvm dll_path='$(winepath -w "$ORVO_RECORDING_JVM")'>
+    <option>-Drecording.standin=$(winepath -w "$ORVO_STANDIN_JVM")</option>
+    <option>-Drecording.file=$(winepath -w "$work/svc/record.txt")</option>
+    <option>-Dstandin.class=orvotest/Probe</option>
+    <option>-Dstandin.method=orvotest/Probe.start([Ljava/lang/String;)V</option>
+    <option>-Dstandin.method=orvotest/Probe.stop()V</option>
+  </jvm>
+  <server class='orvotest/Probe' start_method='start' stop_method='stop'/>
+</setting>
+XML
+    wine 'C:\Program Files\orvo\bin\orvo-service.exe' install probe \
+        "$(winepath -w "$work/svc/settings.xml")" --start manual >"$work/svc/install.log" 2>&1 ||
+        fail "orvo-service from the package: $(cat "$work/svc/install.log")"
+    wine sc start probe >/dev/null
+    service_state() { wine sc query probe | tr -d '\r' | sed -n 's/^ *STATE *: [0-9] *//p'; }
+    # Waits while the service's state is $1; a guard against a hang, not a time limit.
+    wait_while_state() {
+        local tries=0
+        while [ "$(service_state)" = "$1" ] && [ $((tries += 1)) -lt 1000 ]; do :; done
+    }
+    wait_while_state START_PENDING
+    [ "$(service_state)" = RUNNING ] || fail "the service on the package's orvo.exe: $(service_state)"
+
+    msiexec /i "$(winepath -w "$msi")"
+    [ "$status" -eq 0 ] || [ "$status" -eq 194 ] || fail "msiexec /i (upgrade): $status"
+    [ "$(registered)" = "$version" ] || fail "registered after the upgrade: '$(registered)'"
+    [ "$(service_state)" = RUNNING ] || fail "the upgrade stopped the service: $(service_state)"
+    if cmp -s "$installed/bin/orvo.exe" "$new/bin/orvo.exe"; then
+        echo "upgrade: orvo.exe replaced at once"
+    else
+        wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+            /v PendingFileRenameOperations | grep -qF 'orvo\bin\orvo.exe' ||
+            fail "orvo.exe in use is neither replaced nor to be replaced at the next start"
+        wine sc stop probe >/dev/null
+        wait_while_state STOP_PENDING
+        wineboot -r >/dev/null 2>&1
+        cmp -s "$installed/bin/orvo.exe" "$new/bin/orvo.exe" ||
+            fail "orvo.exe is not replaced at the next start of the system"
+        echo "upgrade: orvo.exe, in use, replaced at the next start of the system"
+    fi
+    for files in bin/orvo-check.exe bin/orvo-service.exe; do
+        cmp -s "$installed/$files" "$new/$files" || fail "the upgrade left the old $files"
+    done
+    [ "$(wine reg query "$path_key" /v PATH | grep -o 'orvo\\bin' | wc -l)" -eq 1 ] ||
+        fail "the upgrade left the PATH with other than one entry of orvo's"
+
+    msiexec /i "$(winepath -w "$work/old.msi")"
+    [ "$status" -ne 0 ] || fail "a downgrade to 0.0.1 was installed"
+    [ "$(registered)" = "$version" ] || fail "registered after a downgrade: '$(registered)'"
+
+    wine sc stop probe >/dev/null
+    wait_while_state STOP_PENDING
+    msiexec /x "$(winepath -w "$msi")"
+    [ "$status" -eq 0 ] || fail "msiexec /x: $status"
+    [ ! -e "$installed" ] || fail "the uninstall left $(find "$installed" | head -n 3)"
+    [ "$(wine reg query "$path_key" /v PATH | tr -d '\r' | grep PATH)" = "$path_before" ] ||
+        fail "the uninstall left the PATH as $(wine reg query "$path_key" /v PATH)"
+    [ -z "$(registered)" ] || fail "still registered after the uninstall: $(registered)"
+    [ "$(service_state)" = STOPPED ] || fail "the uninstall took the service"
+    [ -f "$work/svc/settings.xml" ] && [ -f "$work/svc/out.log" ] ||
+        fail "the uninstall took the service's settings or log"
+    unset -f msiexec
+    wineserver -k
+}
+
 if [[ "$package" == *.zip ]]; then
-    for file in bin/orvo.exe bin/orvo-check.exe bin/orvo-service.exe README.md \
+    for file in bin/orvo.exe bin/orvo-check.exe bin/orvo-service.exe README.txt \
         examples/hello-server/settings.xml \
         examples/hello-server/src/org/example/hello/HelloServer.java; do
         expect_file "$file"
@@ -174,6 +307,9 @@ if [[ "$package" == *.zip ]]; then
         done
         echo "$exe imports: $(echo $imports)"
     done
+    grep -q '^orvo for Windows' "$top/README.txt" || fail "README.txt is not the one for Windows"
+    grep -q 'apt\|Debian' "$top/README.txt" && fail "README.txt speaks of Debian"
+    check_msi
 else
     for file in bin/orvo bin/orvo-check share/orvo/orvo.service share/doc/orvo/README.md; do
         expect_file "$file"

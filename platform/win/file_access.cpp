@@ -7,6 +7,7 @@
 #include <sddl.h>
 #include <wincrypt.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "platform/win/system_message.h"
@@ -104,6 +105,26 @@ DWORD read_dacl(const std::string& path, security_descriptor& security) {
                                  nullptr, nullptr, &security.dacl, nullptr, &security.descriptor);
 }
 
+constexpr DWORD read_rights = FILE_GENERIC_READ;
+constexpr DWORD modify_rights =
+    FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
+constexpr BYTE inherited_by_all = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+
+// Calls `each` with every allowing entry of the list that applies to the object itself.
+template <typename Each> void for_each_allowed(PACL dacl, Each each) {
+    for (DWORD index = 0; dacl != nullptr && index < dacl->AceCount; ++index) {
+        void* entry = nullptr;
+        if (!GetAce(dacl, index, &entry)) {
+            continue;
+        }
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        if (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            (allowed->Header.AceFlags & INHERIT_ONLY_ACE) == 0) {
+            each(*allowed, sid_text(const_cast<DWORD*>(&allowed->SidStart)));
+        }
+    }
+}
+
 } // namespace
 
 std::string virtual_account_sid(const std::string& name) {
@@ -171,10 +192,7 @@ bool grant_access(const std::string& path, const std::string& sid, file_access a
     }
     if (result == ERROR_SUCCESS) {
         EXPLICIT_ACCESSW entry{};
-        entry.grfAccessPermissions =
-            access == file_access::read
-                ? FILE_GENERIC_READ
-                : FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
+        entry.grfAccessPermissions = access == file_access::read ? read_rights : modify_rights;
         entry.grfAccessMode = GRANT_ACCESS;
         entry.grfInheritance =
             access == file_access::read ? NO_INHERITANCE : SUB_CONTAINERS_AND_OBJECTS_INHERIT;
@@ -197,6 +215,47 @@ bool grant_access(const std::string& path, const std::string& sid, file_access a
     return true;
 }
 
+bool access_held(const std::string& path, const std::string& sid, std::optional<file_access>& held,
+                 system_failure& failure) {
+    security_descriptor security;
+    const DWORD result = read_dacl(path, security);
+    if (result != ERROR_SUCCESS) {
+        failure = failure_of(result);
+        return false;
+    }
+    held.reset();
+    for_each_allowed(security.dacl, [&](const ACCESS_ALLOWED_ACE& entry, const std::string& text) {
+        if (text != sid) {
+            return;
+        }
+        if ((entry.Mask & modify_rights) == modify_rights &&
+            (entry.Header.AceFlags & inherited_by_all) == inherited_by_all) {
+            held = file_access::modify;
+        } else if ((entry.Mask & read_rights) == read_rights && !held) {
+            held = file_access::read;
+        }
+    });
+    return true;
+}
+
+bool access_lists_kept() {
+    // The wide calls: the temporary folder is in the user's profile, named in any language.
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t file[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"orv", 0, file) == 0) {
+        return true;
+    }
+    const std::string path = utf8_text(file);
+    const char local_service[] = "S-1-5-19";
+    std::optional<file_access> held;
+    system_failure failure;
+    const bool kept = !grant_access(path, local_service, file_access::read, failure) ||
+                      !access_held(path, local_service, held, failure) || held.has_value();
+    DeleteFileW(file);
+    return kept;
+}
+
 bool other_writers(const std::string& path, const std::string& own_sid,
                    std::vector<std::string>& writers, system_failure& failure) {
     security_descriptor security;
@@ -209,32 +268,16 @@ bool other_writers(const std::string& path, const std::string& own_sid,
         writers.push_back("Everyone (the file has no access list)");
         return true;
     }
-    for (DWORD index = 0; index < security.dacl->AceCount; ++index) {
-        void* entry = nullptr;
-        if (!GetAce(security.dacl, index, &entry)) {
-            continue;
+    for_each_allowed(security.dacl, [&](const ACCESS_ALLOWED_ACE& entry, const std::string& text) {
+        if ((entry.Mask & changing_rights) == 0 || text == local_system_sid ||
+            text == administrators_sid || text == trusted_installer_sid || text == own_sid) {
+            return;
         }
-        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
-        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE ||
-            (allowed->Header.AceFlags & INHERIT_ONLY_ACE) != 0 ||
-            (allowed->Mask & changing_rights) == 0) {
-            continue;
-        }
-        const PSID sid = const_cast<DWORD*>(&allowed->SidStart);
-        const std::string text = sid_text(sid);
-        if (text == local_system_sid || text == administrators_sid ||
-            text == trusted_installer_sid || text == own_sid) {
-            continue;
-        }
-        const std::string name = sid_name(sid, text);
-        bool known = false;
-        for (const std::string& writer : writers) {
-            known = known || writer == name;
-        }
-        if (!known) {
+        const std::string name = sid_name(const_cast<DWORD*>(&entry.SidStart), text);
+        if (std::find(writers.begin(), writers.end(), name) == writers.end()) {
             writers.push_back(name);
         }
-    }
+    });
     return true;
 }
 
@@ -313,8 +356,9 @@ std::optional<std::string> read_secret(const std::string& prompt) {
         console ? read_console_line(input, line) : static_cast<bool>(std::getline(std::cin, line));
     if (console) {
         SetConsoleMode(input, mode);
-        std::cerr << '\n';
     }
+    // Nothing typed was echoed, the line end included.
+    std::cerr << '\n';
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }

@@ -86,9 +86,11 @@ void read_optional_parts(SC_HANDLE service, service_view& view) {
     }
     const std::vector<BYTE> delayed = config2(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO);
     const auto* delayed_info = as<SERVICE_DELAYED_AUTO_START_INFO>(delayed);
-    if (view.start == service_start::automatic && delayed_info != nullptr &&
-        delayed_info->fDelayedAutostart) {
-        view.start = service_start::delayed;
+    if (view.start == service_start::automatic) {
+        view.delayed_start_told = delayed_info != nullptr;
+        if (delayed_info != nullptr && delayed_info->fDelayedAutostart) {
+            view.start = service_start::delayed;
+        }
     }
     const std::vector<BYTE> failure = config2(service, SERVICE_CONFIG_FAILURE_ACTIONS);
     if (const auto* info = as<SERVICE_FAILURE_ACTIONSW>(failure)) {
@@ -121,6 +123,38 @@ service_start start_of(DWORD start_type) {
     default:
         return service_start::manual;
     }
+}
+
+DWORD start_type(service_start start) {
+    return start == service_start::disabled ? SERVICE_DISABLED
+           : start == service_start::manual ? SERVICE_DEMAND_START
+                                            : SERVICE_AUTO_START;
+}
+
+// A REG_MULTI_SZ value of the service's key, as names; none when it is not there.
+std::vector<std::string> registry_names(const std::string& name, const wchar_t* value) {
+    const std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + wide(name);
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_MULTI_SZ, nullptr, nullptr,
+                     &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    std::vector<wchar_t> list(size / sizeof(wchar_t) + 2, L'\0');
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_MULTI_SZ, nullptr,
+                     list.data(), &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    return names_of(list.data());
+}
+
+// Wine's QueryServiceConfigW leaves the dependencies out; the manager keeps them in the
+// service's key, groups apart and without their "+".
+std::vector<std::string> registered_dependencies(const std::string& name) {
+    std::vector<std::string> names = registry_names(name, L"DependOnService");
+    for (const std::string& group : registry_names(name, L"DependOnGroup")) {
+        names.push_back("+" + group);
+    }
+    return names;
 }
 
 SERVICE_STATUS_PROCESS status_of(SC_HANDLE service) {
@@ -164,14 +198,12 @@ bool service_manager::exists(const std::string& name) {
 bool service_manager::create(const service_definition& definition) {
     const std::wstring dependencies = name_list(definition.dependencies);
     const std::wstring password = wide(definition.password.value_or(std::string()));
-    const DWORD start = definition.start == service_start::disabled ? SERVICE_DISABLED
-                        : definition.start == service_start::manual ? SERVICE_DEMAND_START
-                                                                    : SERVICE_AUTO_START;
     const service_handle service(CreateServiceW(
         manager_of(handle_), wide(definition.name).c_str(), wide(definition.display_name).c_str(),
-        SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, start, SERVICE_ERROR_NORMAL,
-        wide(definition.command_line).c_str(), nullptr, nullptr, dependencies.c_str(),
-        wide(definition.account).c_str(), definition.password ? password.c_str() : nullptr));
+        SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, start_type(definition.start),
+        SERVICE_ERROR_NORMAL, wide(definition.command_line).c_str(), nullptr, nullptr,
+        dependencies.c_str(), wide(definition.account).c_str(),
+        definition.password ? password.c_str() : nullptr));
     if (service == nullptr) {
         failure_ = failure_of(GetLastError());
         return false;
@@ -202,8 +234,37 @@ bool service_manager::set_description(const std::string& name, const std::string
     return change(handle_, name, SERVICE_CONFIG_DESCRIPTION, info, failure_);
 }
 
-bool service_manager::set_delayed_start(const std::string& name) {
-    SERVICE_DELAYED_AUTO_START_INFO info{TRUE};
+bool service_manager::change_config(const std::string& name, const service_change& change) {
+    const service_handle service(
+        OpenServiceW(manager_of(handle_), wide(name).c_str(), SERVICE_CHANGE_CONFIG));
+    // Each part left out is passed as null or SERVICE_NO_CHANGE, which leaves it as it is.
+    const auto text = [](const std::optional<std::string>& part) {
+        return part ? std::optional<std::wstring>(wide(*part)) : std::nullopt;
+    };
+    const auto pointer = [](const std::optional<std::wstring>& part) {
+        return part ? part->c_str() : nullptr;
+    };
+    const std::optional<std::wstring> display_name = text(change.display_name);
+    const std::optional<std::wstring> command_line = text(change.command_line);
+    const std::optional<std::wstring> account = text(change.account);
+    const std::optional<std::wstring> password = text(change.password);
+    const std::optional<std::wstring> dependencies =
+        change.dependencies ? std::optional<std::wstring>(name_list(*change.dependencies))
+                            : std::nullopt;
+    if (service == nullptr ||
+        !ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE,
+                              change.start ? start_type(*change.start) : SERVICE_NO_CHANGE,
+                              SERVICE_NO_CHANGE, pointer(command_line), nullptr, nullptr,
+                              pointer(dependencies), pointer(account), pointer(password),
+                              pointer(display_name))) {
+        failure_ = failure_of(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+bool service_manager::set_delayed_start(const std::string& name, bool delayed) {
+    SERVICE_DELAYED_AUTO_START_INFO info{delayed ? TRUE : FALSE};
     return change(handle_, name, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, info, failure_);
 }
 
@@ -250,6 +311,9 @@ bool service_manager::query(const std::string& name, service_view& view) {
     view.account = narrow(info->lpServiceStartName);
     view.start = start_of(info->dwStartType);
     view.dependencies = names_of(info->lpDependencies);
+    if (view.dependencies.empty()) {
+        view.dependencies = registered_dependencies(name);
+    }
     read_optional_parts(service.get(), view);
     const SERVICE_STATUS_PROCESS status = status_of(service.get());
     view.state = status.dwCurrentState;
@@ -266,20 +330,22 @@ bool service_manager::stop(const std::string& name, std::uint32_t limit_ms) {
         failure_ = failure_of(GetLastError());
         return false;
     }
-    SERVICE_STATUS answer{};
-    if (status_of(service.get()).dwCurrentState != SERVICE_STOPPED &&
-        !ControlService(service.get(), SERVICE_CONTROL_STOP, &answer)) {
-        const DWORD error = GetLastError();
-        // Stopping already, or still starting: it is waited for all the same.
-        if (error != ERROR_SERVICE_CANNOT_ACCEPT_CTRL && error != ERROR_SERVICE_NOT_ACTIVE) {
-            failure_ = failure_of(error);
-            return false;
-        }
-    }
     // The manager tells no one when a service has stopped: its state is looked at again
-    // every tenth of a second.
+    // every tenth of a second. A service still starting takes no stop request yet (Windows
+    // says 1061, Wine 1052): the request is made again once it has started.
     const ULONGLONG began = GetTickCount64();
-    while (status_of(service.get()).dwCurrentState != SERVICE_STOPPED) {
+    bool asked = false;
+    for (DWORD state; (state = status_of(service.get()).dwCurrentState) != SERVICE_STOPPED;) {
+        SERVICE_STATUS answer{};
+        if (!asked && state != SERVICE_STOP_PENDING) {
+            asked = ControlService(service.get(), SERVICE_CONTROL_STOP, &answer) != FALSE;
+            const DWORD error = asked ? ERROR_SUCCESS : GetLastError();
+            if (!asked && error != ERROR_SERVICE_CANNOT_ACCEPT_CTRL &&
+                error != ERROR_INVALID_SERVICE_CONTROL && error != ERROR_SERVICE_NOT_ACTIVE) {
+                failure_ = failure_of(error);
+                return false;
+            }
+        }
         if (GetTickCount64() - began >= limit_ms) {
             failure_ = failure_of(ERROR_SERVICE_REQUEST_TIMEOUT);
             return false;
@@ -315,6 +381,24 @@ std::vector<std::string> service_manager::other_command_lines(const std::string&
         }
     }
     return lines;
+}
+
+bool end_process(std::uint32_t process_id, std::uint32_t limit_ms, system_failure& failure) {
+    const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id);
+    DWORD error = process == nullptr ? GetLastError() : ERROR_SUCCESS;
+    if (process != nullptr) {
+        if (!TerminateProcess(process, ERROR_PROCESS_ABORTED)) {
+            error = GetLastError();
+        } else if (WaitForSingleObject(process, limit_ms) != WAIT_OBJECT_0) {
+            error = ERROR_SERVICE_REQUEST_TIMEOUT;
+        }
+        CloseHandle(process);
+    }
+    if (error != ERROR_SUCCESS) {
+        failure = failure_of(error);
+        return false;
+    }
+    return true;
 }
 
 bool register_event_source(const std::string& message_file, system_failure& failure) {

@@ -6,15 +6,16 @@
 
 #include "javahost/class_path.h"
 #include "platform/file_status.h"
+#include "tools/orvo_service/exit_code_meaning.h"
 
 const char service_usage[] =
-    "usage: orvo-service install NAME SETTINGS_FILE [--display-name TEXT] [--description TEXT]\n"
-    "           [--start auto|delayed|manual|disabled] [--account ACCOUNT [--password-prompt]]\n"
-    "           [--depends NAME]... [--no-recovery] [--force] [--strict]\n"
-    "       orvo-service remove NAME\n"
-    "       orvo-service show NAME\n";
-
-namespace {
+    "usage: orvo-service install NAME SETTINGS_FILE [OPTIONS]\n"
+    "       orvo-service apply NAME SETTINGS_FILE [OPTIONS] [--check] [--json]\n"
+    "       orvo-service remove NAME [--kill]\n"
+    "       orvo-service show NAME [--json]\n"
+    "OPTIONS: [--display-name TEXT] [--description TEXT] [--start auto|delayed|manual|disabled]\n"
+    "         [--account ACCOUNT [--password-prompt]] [--depends NAME]... [--no-recovery]\n"
+    "         [--force] [--strict]\n";
 
 bool same_text(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -22,6 +23,8 @@ bool same_text(const std::string& a, const std::string& b) {
                       std::tolower(static_cast<unsigned char>(y));
            });
 }
+
+namespace {
 
 bool starts_with_text(const std::string& text, const std::string& start) {
     return text.size() >= start.size() && same_text(text.substr(0, start.size()), start);
@@ -49,9 +52,11 @@ bool valid_name(const std::string& name) {
     return !name.empty() && name.size() <= 256 && name.find_first_of("/\\") == std::string::npos;
 }
 
-// The options of install after NAME and SETTINGS_FILE.
-bool parse_install_options(int argc, const char* const* argv, install_request& request,
+// The options of install and apply after NAME and SETTINGS_FILE.
+bool parse_install_options(int argc, const char* const* argv, service_command& command,
                            std::string& problem) {
+    install_request& request = command.install;
+    const bool apply = command.what == service_command::action::apply;
     bool start_given = false;
     for (int i = 4; i < argc; ++i) {
         const std::string option = argv[i];
@@ -93,6 +98,10 @@ bool parse_install_options(int argc, const char* const* argv, install_request& r
             request.force = true;
         } else if (option == "--strict" && !request.strict) {
             request.strict = true;
+        } else if (apply && option == "--check" && !command.check) {
+            command.check = true;
+        } else if (apply && option == "--json" && !command.json) {
+            command.json = true;
         } else {
             problem = "unexpected " + option;
             return false;
@@ -114,15 +123,22 @@ bool parse_service_command(int argc, const char* const* argv, service_command& c
         command.what = service_command::action::help;
         return true;
     }
-    if ((verb == "remove" || verb == "show") && argc == 3) {
-        command.what =
-            verb == "remove" ? service_command::action::remove : service_command::action::show;
+    const std::string option = argc == 4 ? argv[3] : "";
+    if (verb == "remove" && (argc == 3 || (argc == 4 && option == "--kill"))) {
+        command.what = service_command::action::remove;
         command.install.name = argv[2];
-    } else if (verb == "install" && argc >= 4) {
-        command.what = service_command::action::install;
+        command.kill = argc == 4;
+    } else if (verb == "show" && (argc == 3 || (argc == 4 && option == "--json"))) {
+        command.what = service_command::action::show;
+        command.install.name = argv[2];
+        command.json = argc == 4;
+    } else if ((verb == "install" || verb == "apply") && argc >= 4 &&
+               std::strncmp(argv[3], "--", 2) != 0) { // an option, where the file belongs
+        command.what =
+            verb == "install" ? service_command::action::install : service_command::action::apply;
         command.install.name = argv[2];
         command.install.settings_path = argv[3];
-        if (!parse_install_options(argc, argv, command.install, problem)) {
+        if (!parse_install_options(argc, argv, command, problem)) {
             return false;
         }
     } else {
@@ -134,6 +150,21 @@ bool parse_service_command(int argc, const char* const* argv, service_command& c
         return false;
     }
     return true;
+}
+
+bool wants_json(int argc, const char* const* argv) {
+    if (argc < 2 || (std::strcmp(argv[1], "apply") != 0 && std::strcmp(argv[1], "show") != 0)) {
+        return false;
+    }
+    return std::any_of(argv + 2, argv + argc,
+                       [](const char* argument) { return std::strcmp(argument, "--json") == 0; });
+}
+
+const char* state_name(std::uint32_t state) {
+    static const char* const states[] = {"unknown",       "stopped", "start pending",
+                                         "stop pending",  "running", "continue pending",
+                                         "pause pending", "paused"};
+    return state < sizeof states / sizeof *states ? states[state] : "unknown";
 }
 
 std::string default_account(const std::string& name) {
@@ -241,13 +272,6 @@ const char* start_word(platform::service_start start) {
     }
 }
 
-const char* state_word(std::uint32_t state) {
-    static const char* const states[] = {"unknown",       "stopped", "start pending",
-                                         "stop pending",  "running", "continue pending",
-                                         "pause pending", "paused"};
-    return state < sizeof states / sizeof *states ? states[state] : "unknown";
-}
-
 const char not_readable[] = "(not told by this system's service control manager)";
 
 void print_recovery(std::ostream& out, const platform::service_view& view) {
@@ -279,7 +303,8 @@ void print_recovery(std::ostream& out, const platform::service_view& view) {
 
 } // namespace
 
-void print_service(std::ostream& out, const std::string& name, const platform::service_view& view) {
+void print_service(std::ostream& out, const std::string& name, const platform::service_view& view,
+                   const std::string& exit_code_words, const std::string& stderr_log) {
     const std::vector<std::string> arguments = split_command_line(view.command_line);
     out << "service: " << name << '\n'
         << "display name: " << view.display_name << '\n'
@@ -305,15 +330,20 @@ void print_service(std::ostream& out, const std::string& name, const platform::s
     } else {
         out << not_readable << '\n';
     }
-    out << "state: " << state_word(view.state);
+    out << "state: " << state_name(view.state);
     if (view.process_id != 0) {
         out << " (process " << view.process_id << ')';
     }
-    out << "\nlast exit code: " << view.win32_exit_code;
+    out << "\nlast exit code: " << view.win32_exit_code << " (" << exit_code_words << ')';
     if (view.specific_exit_code != 0) {
-        out << " (service-specific " << view.specific_exit_code << ')';
+        out << ", service-specific " << view.specific_exit_code;
     }
     out << '\n';
+    const exit_code_meaning meaning = meaning_of_exit_code(view.win32_exit_code, stderr_log);
+    if (!meaning.meaning.empty()) {
+        out << "  for orvo: " << meaning.meaning << "; the reason is in " << meaning.where
+            << " (docs\\exit-codes.md)\n";
+    }
 }
 
 namespace {

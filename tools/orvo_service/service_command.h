@@ -29,13 +29,23 @@ struct install_request {
 };
 
 struct service_command {
-    enum class action { help, install, remove, show } what = action::help;
+    enum class action { help, install, apply, remove, show } what = action::help;
     install_request install; // the name of every action is install.name
+    bool check = false;      // apply: say what would change, change nothing
+    bool json = false;       // apply, show: one JSON object on standard output
+    bool kill = false;       // remove: end a process that does not stop
 };
+
+// True when the command line is one of apply or show with --json, so that even a usage
+// error is answered in JSON.
+bool wants_json(int argc, const char* const* argv);
 
 // False for a usage error, with `problem` saying what is wrong.
 bool parse_service_command(int argc, const char* const* argv, service_command& command,
                            std::string& problem);
+
+// Equal but for the case of ASCII letters, as Windows compares names and paths.
+bool same_text(const std::string& a, const std::string& b);
 
 // The account the service runs as when none is given: its own virtual account, which has
 // no password and no rights beyond those granted to it.
@@ -69,9 +79,15 @@ platform::failure_actions default_recovery();
 // go down and the reports to reach the manager; nothing without a stop_timeout.
 std::optional<std::uint32_t> preshutdown_timeout(const settings_record& record);
 
+// "stopped", "start pending", ... for a state as the manager reports it.
+const char* state_name(std::uint32_t state);
+
 // One readable view of a registered service: what `sc qc`, `sc qfailure` and
-// `sc queryex` show, in one.
-void print_service(std::ostream& out, const std::string& name, const platform::service_view& view);
+// `sc queryex` show, in one; the last exit code with the system's words for it
+// (`exit_code_words`), and what it means for orvo, with where the reason was written
+// (`stderr_log`: the service's, in full, or empty when its settings cannot be read).
+void print_service(std::ostream& out, const std::string& name, const platform::service_view& view,
+                   const std::string& exit_code_words, const std::string& stderr_log);
 
 // The files and folders whose content the service runs as code or configuration: the
 // settings file, the Java VM library, and the class path's items (the folder of an item

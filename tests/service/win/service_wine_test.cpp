@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdlib>
@@ -161,9 +162,10 @@ class registered_service {
 
 // Runs `command` to its end in the folder `directory` (never the build's, which holds every
 // library the tests built), with standard output and standard error going to the files
-// `out` and `err` (one file when both are the same); its exit code.
+// `out` and `err` (one file when both are the same), and standard input read from the file
+// `in` (none when empty); its exit code.
 DWORD run_program(const std::string& command, const std::string& directory, const std::string& out,
-                  const std::string& err) {
+                  const std::string& err, const std::string& in = "") {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const auto create = [&inherit](const std::string& path) {
         return CreateFileW(platform::wide_text(path).c_str(), GENERIC_WRITE, 0, &inherit,
@@ -171,21 +173,27 @@ DWORD run_program(const std::string& command, const std::string& directory, cons
     };
     const HANDLE output = create(out);
     const HANDLE error = err == out ? output : create(err);
+    const HANDLE input = in.empty()
+                             ? nullptr
+                             : CreateFileW(platform::wide_text(in).c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = output;
     startup.hStdError = error;
+    startup.hStdInput = input;
     PROCESS_INFORMATION process{};
     // The wide call: the command may name paths outside the ANSI code page.
     std::wstring wide_command = platform::wide_text(command);
     const bool started =
         output != INVALID_HANDLE_VALUE && error != INVALID_HANDLE_VALUE &&
+        input != INVALID_HANDLE_VALUE &&
         CreateProcessW(nullptr, wide_command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                        platform::wide_text(directory).c_str(), &startup, &process);
     const DWORD start_error = started ? 0 : GetLastError();
-    for (const HANDLE handle : {output, error == output ? INVALID_HANDLE_VALUE : error}) {
-        if (handle != INVALID_HANDLE_VALUE) {
+    for (const HANDLE handle : {output, error == output ? INVALID_HANDLE_VALUE : error, input}) {
+        if (handle != INVALID_HANDLE_VALUE && handle != nullptr) {
             CloseHandle(handle);
         }
     }
@@ -1109,9 +1117,15 @@ class service_install : public service_wine {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, event_source_key);
     }
     // The Probe on the recording stand-in, its logs in a folder that does not exist yet:
-    // named in full, or relative to a working directory, the folder above the settings'.
+    // named in full, or relative to a working directory, the folder above the settings',
+    // which then holds the class path's folder too.
     void write_probe_settings(const std::string& stop_timeout, bool relative = false) const {
         settings_document document;
+        if (relative) {
+            fs::create_directories(folder.path() / "lib");
+            write_file(folder / "lib/probe.jar", "");
+            document.class_path = "lib\\*";
+        }
         document.stop_timeout = stop_timeout;
         document.stdout_log = relative ? "my logs\\out.log" : in_folder("my logs\\out.log");
         document.stderr_log = relative ? "my logs\\err.log" : in_folder("my logs\\err.log");
@@ -1124,10 +1138,21 @@ class service_install : public service_wine {
         document.parameters = {"alpha"};
         write_file(folder / "my settings/settings.xml", settings_xml(document));
     }
-    // orvo-service with `arguments`; its exit code, with what it wrote in out.txt, err.txt.
-    DWORD run_tool(const std::string& arguments) const {
+    // orvo-service with `arguments` (and `input` on its standard input); its exit code,
+    // with what it wrote in out.txt, err.txt.
+    DWORD run_tool(const std::string& arguments, const std::string& input = "") const {
+        if (!input.empty()) {
+            write_file(folder / "in.txt", input);
+        }
         return run_program("\"" + in_folder("my app\\orvo-service.exe") + "\" " + arguments,
-                           in_folder(""), in_folder("out.txt"), in_folder("err.txt"));
+                           in_folder(""), in_folder("out.txt"), in_folder("err.txt"),
+                           input.empty() ? "" : in_folder("in.txt"));
+    }
+    // The JSON object that orvo-service printed; a failure when it printed anything else.
+    nlohmann::json out_json() const {
+        const nlohmann::json answer = nlohmann::json::parse(out(), nullptr, false);
+        EXPECT_TRUE(answer.is_object()) << out();
+        return answer.is_object() ? answer : nlohmann::json::object();
     }
     std::string out() const { return read_file(folder / "out.txt"); }
     std::string err() const { return read_file(folder / "err.txt"); }
@@ -1213,7 +1238,8 @@ TEST_F(service_install, installs_every_field_as_asked_and_warns_about_what_is_no
 }
 
 // A user of this machine is named as the manager names it; a password that cannot be read
-// (no console, nothing on standard input) installs nothing.
+// (no console, nothing on standard input) installs nothing; one read from a standard input
+// that is no console ends the prompt's line; without one, the service could never log on.
 TEST_F(service_install, a_user_account_is_named_with_its_domain_and_needs_its_password) {
     char user[256];
     DWORD user_size = sizeof user;
@@ -1231,19 +1257,43 @@ TEST_F(service_install, a_user_account_is_named_with_its_domain_and_needs_its_pa
         1u);
     EXPECT_NE(err().find("no password could be read"), std::string::npos) << err();
     EXPECT_FALSE(read_config("orvo test").exists);
+    const std::string named = std::string(domain) + "\\" + user;
+    const std::string without_password = "error 1069";
+    EXPECT_EQ(run_tool("install \"orvo test\" " + quoted_settings() + account + " --strict"), 1u);
+    EXPECT_NE(err().find("warning: the account " + named), std::string::npos) << err();
+    EXPECT_NE(err().find(without_password), std::string::npos) << err();
+    EXPECT_FALSE(read_config("orvo test").exists);
     ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings() + account), 0u) << err();
-    EXPECT_EQ(read_config("orvo test").account, std::string(domain) + "\\" + user);
+    EXPECT_NE(err().find(without_password), std::string::npos) << err();
+    EXPECT_EQ(read_config("orvo test").account, named);
+    ASSERT_EQ(run_tool("remove \"orvo test\""), 0u) << err();
+    ASSERT_EQ(
+        run_tool("install \"orvo test\" " + quoted_settings() + account + " --password-prompt",
+                 "secret\r\n"),
+        0u)
+        << err();
+    EXPECT_NE(err().find("password of " + named + ": \r\n"), std::string::npos) << err();
+    EXPECT_EQ(err().find(without_password), std::string::npos) << err();
 }
 
 TEST_F(service_install, an_installed_service_runs_shows_and_is_removed_with_its_event_source) {
     write_probe_settings("20000", true);
     ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings()), 0u) << err();
     EXPECT_NE(out().find("orvo-service remove \"orvo test\""), std::string::npos) << out();
-    // The relative logs lead into the working directory, as the service will take them.
+    // The relative logs lead into the working directory, as the service will take them; their
+    // folder is made, and said once, in full.
+    EXPECT_NE(out().find("created the log folder " + in_folder("my logs") + "\r\n"),
+              std::string::npos)
+        << out();
     EXPECT_NE(out().find("granted NT SERVICE\\orvo test modify access to " + in_folder("my logs") +
                          "\r\n"),
               std::string::npos)
         << out();
+    EXPECT_EQ(err().find("does not exist"), std::string::npos) << err();
+    // The class path's folder, named relative to the working directory, is said in full.
+    EXPECT_NE(err().find("warning: " + in_folder("lib") + " can be changed by "), std::string::npos)
+        << err();
+    EXPECT_EQ((out() + err()).find("\\.."), std::string::npos) << out() << err();
     // orvo-check's warnings about the file come first, at their line.
     EXPECT_EQ(err().find(settings + ":"), 0u) << err();
     EXPECT_NE(err().find(": warning: there is no start_timeout"), std::string::npos) << err();
@@ -1283,7 +1333,9 @@ TEST_F(service_install, an_installed_service_runs_shows_and_is_removed_with_its_
     ASSERT_EQ(run_tool("remove \"orvo test\""), 0u) << err();
     EXPECT_FALSE(read_config("orvo test").exists);
     EXPECT_NE(record_line("CallStaticVoidMethod orvotest/Probe.stop"), std::string::npos);
-    EXPECT_NE(out().find("left in place: the log my logs\\out.log"), std::string::npos) << out();
+    EXPECT_NE(out().find("left in place: the log " + in_folder("my logs\\out.log") + "\r\n"),
+              std::string::npos)
+        << out();
     EXPECT_EQ(read_file(folder / "my logs/out.log"), "recording VM created\r\n");
     EXPECT_TRUE(fs::exists(folder.path() / "my settings/settings.xml"));
     EXPECT_NE(registry_text(event_source_key, "TypesSupported", RRF_RT_REG_DWORD), "");
@@ -1355,6 +1407,302 @@ TEST_F(service_install, orvo_exe_carries_the_event_messages_the_event_viewer_sho
         reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(arguments)));
     FreeLibrary(orvo);
     EXPECT_EQ(std::string(text, length), line);
+}
+
+// --- orvo-service apply and show --json ---------------------------------------------------
+
+bool same_config(const registered_config& a, const registered_config& b) {
+    return a.exists == b.exists && a.command_line == b.command_line && a.account == b.account &&
+           a.display_name == b.display_name && a.description == b.description &&
+           a.start_type == b.start_type && a.delayed == b.delayed &&
+           a.preshutdown_ms == b.preshutdown_ms && a.dependencies == b.dependencies;
+}
+
+SERVICE_STATUS_PROCESS status_of(const std::string& name) {
+    SERVICE_STATUS_PROCESS status{};
+    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_STATUS);
+    DWORD needed = 0;
+    QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                         sizeof status, &needed);
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return status;
+}
+
+// Starts the installed service `name` and, with `settle`, waits until it is neither starting
+// nor stopping; its process.
+DWORD start_installed(const std::string& name, bool settle = true) {
+    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_START);
+    const bool started = StartServiceA(service, 0, nullptr) != FALSE;
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    EXPECT_TRUE(started) << GetLastError();
+    const DWORD began = GetTickCount();
+    SERVICE_STATUS_PROCESS status = status_of(name);
+    while (settle &&
+           (status.dwCurrentState == SERVICE_START_PENDING ||
+            status.dwCurrentState == SERVICE_STOP_PENDING) &&
+           GetTickCount() - began < guard_milliseconds) {
+        Sleep(20);
+        status = status_of(name);
+    }
+    return status.dwProcessId;
+}
+
+std::vector<std::string> changed_names(const nlohmann::json& answer) {
+    std::vector<std::string> names;
+    for (const nlohmann::json& change : answer.value("changes", nlohmann::json::array())) {
+        names.push_back(change.value("field", ""));
+    }
+    return names;
+}
+
+// One option of install changed at a time: exactly its field changes, read back as asked.
+struct one_change {
+    const char* options;
+    const char* field;
+    bool (*took)(const registered_config&);
+};
+
+// clang-format off
+const one_change one_changes[] = {
+    {"--display-name \"Probe server\"", "display_name", [](const registered_config& c) { return c.display_name == "Probe server"; }},
+    {"--description \"Answers probes\"", "description", [](const registered_config& c) { return c.description == "Answers probes"; }},
+    {"--start manual", "start_type", [](const registered_config& c) { return c.start_type == SERVICE_DEMAND_START; }},
+    {"--account LocalService", "account", [](const registered_config& c) { return c.account == "NT AUTHORITY\\LocalService"; }},
+    {"--depends RpcSs --depends +NetworkProvider", "dependencies", [](const registered_config& c) { return c.dependencies == std::vector<std::string>{"RpcSs"}; }},
+};
+// clang-format on
+
+TEST_F(service_install, apply_installs_what_is_missing_then_changes_only_what_differs) {
+    write_probe_settings("20000");
+    const std::string apply = "apply \"orvo test\" " + quoted_settings() + " --json";
+    ASSERT_EQ(run_tool(apply), 0u) << out() << err();
+    const nlohmann::json installed = out_json();
+    EXPECT_EQ(err(), "") << "JSON mode says everything in its one object";
+    EXPECT_EQ(installed.value("service", ""), "orvo test");
+    EXPECT_EQ(installed.value("changed", false), true);
+    EXPECT_EQ(installed.value("restart_required", true), false);
+    for (const nlohmann::json& change : installed["changes"]) {
+        EXPECT_TRUE(change["from"].is_null()) << change.dump();
+    }
+    const std::vector<std::string> fields = changed_names(installed);
+    for (const char* field : {"command_line", "account", "grants", "event_source"}) {
+        EXPECT_NE(std::find(fields.begin(), fields.end(), field), fields.end()) << field;
+    }
+    const registered_config first = read_config("orvo test");
+    ASSERT_TRUE(first.exists);
+    EXPECT_EQ(first.command_line, "\"" + in_folder("my app\\orvo.exe") + "\" " + quoted_settings());
+    EXPECT_EQ(first.account, "NT SERVICE\\orvo test");
+    EXPECT_TRUE(fs::is_directory(folder.path() / "my logs"));
+
+    // The same command again: nothing to change, and what Wine cannot tell back said once.
+    ASSERT_EQ(run_tool(apply), 0u) << out() << err();
+    const nlohmann::json again = out_json();
+    EXPECT_EQ(again.value("changed", true), false);
+    EXPECT_TRUE(again["changes"].empty()) << again.dump();
+    EXPECT_EQ(again["warnings"].dump().find("does not tell back the recovery"),
+              again["warnings"].dump().rfind("does not tell back the recovery"));
+    EXPECT_TRUE(same_config(read_config("orvo test"), first));
+
+    for (const one_change& c : one_changes) {
+        SCOPED_TRACE(c.options);
+        ASSERT_EQ(run_tool(apply + " " + c.options), 0u) << out() << err();
+        EXPECT_EQ(changed_names(out_json()), std::vector<std::string>{c.field});
+        EXPECT_EQ(out_json().value("restart_required", true), false) << "a stopped service";
+        EXPECT_TRUE(c.took(read_config("orvo test")));
+        ASSERT_EQ(run_tool(apply + " " + c.options), 0u) << out() << err();
+        EXPECT_EQ(out_json().value("changed", true), false);
+        // Back as at first: the same field changes back.
+        ASSERT_EQ(run_tool(apply), 0u) << out() << err();
+        EXPECT_EQ(changed_names(out_json()), std::vector<std::string>{c.field});
+        EXPECT_TRUE(same_config(read_config("orvo test"), first));
+    }
+
+    // As text: each change on a line of its own.
+    ASSERT_EQ(run_tool("apply \"orvo test\" " + quoted_settings() + " --start manual"), 0u);
+    EXPECT_NE(out().find("changed: start type: auto -> manual\r\n"), std::string::npos) << out();
+    ASSERT_EQ(run_tool("apply \"orvo test\" " + quoted_settings() + " --start manual"), 0u);
+    EXPECT_EQ(out(), "the service orvo test is as asked: nothing changed\r\n");
+}
+
+TEST_F(service_install, apply_on_a_running_service_says_when_it_needs_a_restart) {
+    write_probe_settings("20000");
+    ASSERT_EQ(run_tool("apply \"orvo test\" " + quoted_settings()), 0u) << err();
+    start_installed("orvo test");
+    ASSERT_EQ(status_of("orvo test").dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    fs::copy_file(folder.path() / "my settings/settings.xml",
+                  folder.path() / "my settings/other.xml");
+    const std::string other = "\"" + in_folder("my settings\\other.xml") + "\"";
+    ASSERT_EQ(run_tool("apply \"orvo test\" " + other + " --json"), 0u) << out();
+    EXPECT_EQ(changed_names(out_json()), std::vector<std::string>{"command_line"});
+    EXPECT_EQ(out_json().value("restart_required", false), true);
+    ASSERT_EQ(run_tool("apply \"orvo test\" " + other + " --display-name Renamed"), 0u);
+    EXPECT_EQ(out().find("restart required"), std::string::npos) << out();
+    ASSERT_EQ(run_tool("apply \"orvo test\" " + quoted_settings() + " --display-name Renamed"), 0u);
+    EXPECT_NE(out().find("\r\nrestart required: the running service takes command_line at its "
+                         "next start"),
+              std::string::npos)
+        << out();
+    // Never stopped nor started by apply.
+    EXPECT_EQ(status_of("orvo test").dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+struct apply_refusal {
+    const char* name;
+    const char* arguments; // after "apply"; SETTINGS stands for the quoted settings path
+    DWORD exit_code;
+    const char* error; // in the JSON answer's "error"
+};
+
+// clang-format off
+const apply_refusal apply_refusals[] = {
+    {"a service that does not run orvo.exe", "\"orvo other\" SETTINGS --json", 1, "does not run orvo.exe"},
+    {"no settings file", "\"orvo test\" --json", 2, "wrong arguments for apply"},
+    {"a start type that does not exist", "\"orvo test\" SETTINGS --start sometimes --json", 2, "--start takes"},
+    {"--check twice", "\"orvo test\" SETTINGS --check --check --json", 2, "unexpected --check"},
+    {"settings that do not load", "\"orvo test\" BROKEN --json", 1, "only \"setting\" could exist at root"},
+};
+// clang-format on
+
+// --check, a service that is not orvo's, bad input: exit status, a JSON error, and the
+// services as they were.
+TEST_F(service_install, apply_check_and_every_refusal_change_nothing) {
+    write_probe_settings("");
+    write_file(folder / "my settings/broken.xml", "<settings/>");
+    ASSERT_EQ(run_tool("apply \"orvo test\" " + quoted_settings() + " --check --json"), 0u);
+    EXPECT_EQ(out_json().value("changed", false), true);
+    EXPECT_FALSE(read_config("orvo test").exists);
+    EXPECT_FALSE(fs::exists(folder.path() / "my logs"));
+    ASSERT_EQ(run_tool("apply \"orvo test\" " + quoted_settings()), 0u) << err();
+    const registered_config installed = read_config("orvo test");
+    ASSERT_EQ(run_tool("apply \"orvo test\" " + quoted_settings() + " --start disabled --check"),
+              0u);
+    EXPECT_NE(out().find("would change: start type: auto -> disabled"), std::string::npos) << out();
+    EXPECT_TRUE(same_config(read_config("orvo test"), installed));
+
+    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    const SC_HANDLE other = CreateServiceA(
+        manager, "orvo other", "orvo other", SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+        SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "C:\\windows\\system32\\notepad.exe", nullptr,
+        nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    CloseServiceHandle(other);
+    CloseServiceHandle(manager);
+    const registered_config not_orvo = read_config("orvo other");
+    for (const apply_refusal& r : apply_refusals) {
+        SCOPED_TRACE(r.name);
+        std::string arguments = r.arguments;
+        for (const auto& [mark, path] :
+             {std::pair<std::string, std::string>{"SETTINGS", quoted_settings()},
+              {"BROKEN", "\"" + in_folder("my settings\\broken.xml") + "\""}}) {
+            if (const auto at = arguments.find(mark); at != std::string::npos) {
+                arguments.replace(at, mark.size(), path);
+            }
+        }
+        EXPECT_EQ(run_tool("apply " + arguments), r.exit_code) << out() << err();
+        EXPECT_NE(out_json().value("error", "").find(r.error), std::string::npos) << out();
+        EXPECT_TRUE(same_config(read_config("orvo test"), installed));
+        EXPECT_TRUE(same_config(read_config("orvo other"), not_orvo));
+    }
+}
+
+TEST_F(service_install, show_json_gives_every_field_as_the_manager_holds_it) {
+    write_probe_settings("20000");
+    ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings() +
+                       " --start manual --depends RpcSs --display-name \"Probe server\""),
+              0u)
+        << err();
+    ASSERT_EQ(run_tool("show \"orvo test\" --json"), 0u) << err();
+    const nlohmann::json shown = out_json();
+    const registered_config config = read_config("orvo test");
+    EXPECT_EQ(shown.value("service", ""), "orvo test");
+    EXPECT_EQ(shown.value("command_line", ""), config.command_line);
+    EXPECT_EQ(shown.value("display_name", ""), config.display_name);
+    EXPECT_EQ(shown.value("description", ""), config.description);
+    EXPECT_EQ(shown.value("account", ""), config.account);
+    EXPECT_EQ(shown.value("start_type", ""), "manual");
+    EXPECT_EQ(shown["dependencies"], nlohmann::json(config.dependencies));
+    ASSERT_TRUE(config.preshutdown_ms.has_value());
+    EXPECT_EQ(shown.value("preshutdown_timeout", 0u), *config.preshutdown_ms);
+    EXPECT_EQ(shown.value("event_source", false), true);
+    EXPECT_EQ(shown.value("state", ""), "stopped");
+    EXPECT_EQ(shown.value("process_id", 1u), 0u);
+    // Wine keeps no recovery and no access lists: said, not guessed.
+    EXPECT_TRUE(shown["recovery"].is_null());
+    EXPECT_NE(shown["warnings"].dump().find("recovery"), std::string::npos) << shown.dump();
+    EXPECT_EQ(run_tool("show \"orvo none\" --json"), 1u);
+    EXPECT_NE(out_json().value("error", "").find("there is no service"), std::string::npos);
+}
+
+// The service's last exit code, with the system's words, orvo's meaning and where the line
+// that says why was written.
+TEST_F(service_install, show_explains_the_last_exit_code) {
+    settings_document document;
+    document.stdout_log = in_folder("my logs\\out.log");
+    document.stderr_log = in_folder("my logs\\err.log");
+    document.dll_path = windows_path(ORVO_RECORDING_JVM);
+    document.options = standin_options(false); // the class is not there: 1610
+    document.class_name = "orvotest/Probe";
+    document.start_method = "start";
+    write_file(folder / "my settings/settings.xml", settings_xml(document));
+    ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings() + " --start manual"), 0u)
+        << err();
+    start_installed("orvo test");
+    ASSERT_EQ(run_tool("show \"orvo test\""), 0u) << err();
+    EXPECT_NE(out().find("\r\nlast exit code: 1610 ("), std::string::npos) << out();
+    EXPECT_NE(out().find("for orvo: the settings cannot be used, or the class or start method "
+                         "they name is not there; the reason is in the stderr log " +
+                         in_folder("my logs\\err.log")),
+              std::string::npos)
+        << out();
+}
+
+// A start that never returns, without time limits: remove cannot stop it. It says so and
+// leaves the service marked for deletion, and --kill ends its process.
+TEST_F(service_install, remove_of_a_start_that_never_returns_says_what_is_true) {
+    settings_document document;
+    document.stop_timeout = "1"; // remove waits 10001 ms
+    document.stdout_log = in_folder("my logs\\out.log");
+    document.stderr_log = in_folder("my logs\\err.log");
+    document.dll_path = windows_path(ORVO_RECORDING_JVM);
+    document.options = standin_options(true);
+    document.options.push_back("-Dstandin.end=orvotest/Probe.start:hang");
+    document.class_name = "orvotest/Probe";
+    document.start_method = "start";
+    document.stop_method = "stop";
+    write_file(folder / "my settings/settings.xml", settings_xml(document));
+    ASSERT_EQ(run_tool("install \"orvo test\" " + quoted_settings() + " --start manual"), 0u)
+        << err();
+    const DWORD process_id = start_installed("orvo test", false);
+    ASSERT_NE(process_id, 0u);
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_id);
+    ASSERT_NE(process, nullptr);
+    const std::string pid = std::to_string(process_id);
+    struct attempt {
+        const char* arguments;
+        DWORD exit_code;
+        std::string says;
+    };
+    const attempt attempts[] = {
+        {"remove \"orvo test\"", 1,
+         "it is start pending, and its process " + pid + " runs on. It is marked for deletion"},
+        {"remove \"orvo test\"", 1,
+         "It was marked for deletion already; it goes once that process ends: end it with taskkill "
+         "/pid " +
+             pid + " /f, or orvo-service remove \"orvo test\" --kill"},
+        {"remove \"orvo test\" --kill", 0, "ended the process " + pid + " of the service"},
+    };
+    for (const attempt& a : attempts) {
+        SCOPED_TRACE(a.arguments);
+        EXPECT_EQ(run_tool(a.arguments), a.exit_code) << out() << err();
+        EXPECT_NE((out() + err()).find(a.says), std::string::npos) << out() << err();
+        EXPECT_EQ(WaitForSingleObject(process, 0) == WAIT_OBJECT_0, a.exit_code == 0);
+    }
+    CloseHandle(process);
+    EXPECT_FALSE(read_config("orvo test").exists);
 }
 
 // --- Paths in any script -------------------------------------------------------------
