@@ -74,7 +74,8 @@ bool same_record(const settings_record& a, const settings_record& b) {
            a.dll_path == b.dll_path && a.class_path == b.class_path && a.options == b.options &&
            a.class_name == b.class_name && a.start_method == b.start_method &&
            a.stop_method == b.stop_method && a.start_method_params == b.start_method_params &&
-           a.start_timeout == b.start_timeout && a.stop_timeout == b.stop_timeout;
+           a.start_timeout == b.start_timeout && a.stop_timeout == b.stop_timeout &&
+           a.max_size == b.max_size && a.daily == b.daily && a.max_files == b.max_files;
 }
 
 void describe(const char* name, const outcome& result) {

@@ -64,17 +64,10 @@ constexpr bool preshutdown_delivered = true;
 constexpr bool preshutdown_delivered = false;
 #endif
 
-// A request to open the log files again, a control of the user-defined range. Only the
-// Linux dispatcher delivers it, for SIGUSR1, after the logs have been renamed. Windows
-// keeps its logs open without write or delete sharing, so they cannot be renamed, and the
-// Java VM keeps the standard handles it found when it was created: there a control of
-// this number is taken as any other request.
+// A request to open the log files again, a control of the user-defined range, after the
+// logs have been renamed: the Linux dispatcher delivers it for SIGUSR1; on Windows an
+// operator sends it (sc control NAME 128).
 constexpr std::uint32_t service_control_reopen_logs = 128;
-#ifdef _WIN32
-constexpr bool logs_reopen_on_request = false;
-#else
-constexpr bool logs_reopen_on_request = true;
-#endif
 
 // The error of a dispatcher started by something other than a service manager.
 constexpr std::uint32_t error_failed_service_controller_connect = 1063;

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "platform/standard_handles.h"
+
 namespace platform {
 
 // One write of the line of `size` bytes, unbuffered and unconverted. Where standard error
@@ -15,6 +17,19 @@ namespace platform {
 // that failure's code. Never ends the process (a pipe without reader), and may be called
 // in a signal handler.
 void write_standard_error(const char* data, std::size_t size);
+
+// Whether `file` is a regular (disk) file whose last byte is not a line end. Safe in a
+// signal handler.
+bool ends_mid_line(file_handle file);
+
+#ifdef _WIN32
+// Where standard error is a pipe that orvo drains into the stderr log itself (Windows,
+// with rotation), whether that log, once everything written before has reached it, ends
+// within a line: asked before each line of orvo's in place of a look at the file, which
+// lags behind the pipe. Null (the first state): no such pipe.
+using captured_line_query = bool (*)();
+void set_captured_line_query(captured_line_query query);
+#endif
 
 // Keeps hold of standard error as the process found it, before the service points it at a
 // log: the service manager's own (the journal under systemd). Call it first in main.

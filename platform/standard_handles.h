@@ -10,10 +10,10 @@ namespace platform {
 using file_handle = std::intptr_t;
 constexpr file_handle invalid_file_handle = -1;
 
-// Opens `path` for writing, creating it when missing, with others allowed to read but
-// not to write it. invalid_file_handle when it cannot be opened, with the last-error code
-// set to the system's error (on POSIX systems errno; a named pipe without a reader cannot
-// be opened, ENXIO, since waiting for one would hold the start for ever).
+// Opens `path` for writing, creating it when missing, with others allowed to read it (on
+// Windows also to write, rename and delete it). invalid_file_handle when it cannot be opened, with
+// the last-error code set to the system's error (on POSIX systems errno; a named pipe without a
+// reader cannot be opened, ENXIO, since waiting for one would hold the start for ever).
 file_handle open_log_file(const std::string& path);
 
 // Moves the file's write position to its end.
@@ -29,5 +29,9 @@ enum class standard_stream { output, error };
 // copy of `file` (POSIX), one that replaces an earlier file does so in one step for the
 // writers, and the earlier file is closed unless the other stream has it too.
 void set_standard_handle(standard_stream stream, file_handle file);
+
+// The process's standard output or error as it is now: where the Java VM writes (POSIX:
+// descriptor 1 or 2 itself).
+file_handle standard_handle(standard_stream stream);
 
 } // namespace platform

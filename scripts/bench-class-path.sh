@@ -10,20 +10,12 @@
 # missed.
 set -euo pipefail
 
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-    echo "usage: $0 BUILD_DIR [FILE_COUNT]" >&2
-    exit 2
-fi
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$1
+. "$(dirname "$0")/bench-common.sh"
+bench_start "BUILD_DIR [FILE_COUNT]" 1 2 "$@"
 count=${2:-100000}
-jobs=${ORVO_JOBS:-$(nproc)}
 runs=${ORVO_BENCH_RUNS:-11}
-
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_TESTS=OFF \
-    -DORVO_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j "$jobs" --target orvo-check
-check=$build/tools/orvo-check
+bench_build orvo-check
+check=$build/tools/orvo_check/orvo-check
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orvo-bench-class-path.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -12,19 +12,11 @@
 # temporary directory and removed afterwards. Exit status 1 when a target is missed.
 set -euo pipefail
 
-if [ $# -lt 1 ] || [ $# -gt 2 ]; then
-    echo "usage: $0 BUILD_DIR [SIZE_MIB]" >&2
-    exit 2
-fi
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$1
+. "$(dirname "$0")/bench-common.sh"
+bench_start "BUILD_DIR [SIZE_MIB]" 1 2 "$@"
 size_mib=${2:-100}
-jobs=${ORVO_JOBS:-$(nproc)}
 runs=${ORVO_BENCH_RUNS:-5}
-
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_TESTS=OFF \
-    -DORVO_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j "$jobs" --target orvo-bench-settings-load orvo-settings-load-once
+bench_build orvo-bench-settings-load orvo-settings-load-once
 load_once=$build/bench/orvo-settings-load-once
 bench=$build/bench/orvo-bench-settings-load
 

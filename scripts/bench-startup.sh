@@ -16,20 +16,12 @@
 # missed.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-    echo "usage: $0 BUILD_DIR" >&2
-    exit 2
-fi
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=$1
-jobs=${ORVO_JOBS:-$(nproc)}
+. "$(dirname "$0")/bench-common.sh"
+bench_start BUILD_DIR 1 1 "$@"
 runs=${ORVO_BENCH_RUNS:-50}
 read -r -a jvm_options <<<"${ORVO_BENCH_JVM_OPTIONS:--Xmx64m}"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_TESTS=OFF \
-    -DORVO_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j "$jobs" --target orvo orvo-bare-jni-host orvo-startup-driver \
-    orvo-startup-classes
+bench_build orvo orvo-bare-jni-host orvo-startup-driver orvo-startup-classes
 # shellcheck source=/dev/null
 . "$build/bench/startup/startup-paths.sh"
 libjvm=$java_home/lib/server/libjvm.so

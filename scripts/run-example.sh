@@ -49,7 +49,7 @@ cp "$example/settings.xml" "$run_dir/settings.xml"
 settings=$run_dir/settings.xml
 
 step "Checking the settings (orvo-check)"
-"$build/tools/orvo-check" "$settings"
+"$build/tools/orvo_check/orvo-check" "$settings"
 
 show_logs() {
     step "End of the logs"

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/service_control.h"
+#include "service/log_streams.h"
 #include "service/reopen_logs.h"
 #include "service/report_status.h"
 #include "service/stop_path.h"
@@ -52,7 +53,7 @@ void control_handler(std::uint32_t control) {
         }
         return;
     }
-    if (platform::logs_reopen_on_request && control == platform::service_control_reopen_logs) {
+    if (control == platform::service_control_reopen_logs && logs_reopen_on_request()) {
         report_current_state_noting(reopen_logs() ? "logs reopened"
                                                   : "a log could not be reopened");
         return;

@@ -15,9 +15,13 @@ void write_line(const std::ostringstream& line) {
 
 void report_not_reopened(const std::string& path, const std::string& reason) {
     std::ostringstream line;
-    line << "error: couldn't reopen log file \"" << path << "\": " << reason
-         << "; the old one stays in use.\r\n";
+    line << not_reopened_line(path, reason);
     write_line(line);
+}
+
+std::string not_reopened_line(const std::string& path, const std::string& reason) {
+    return "error: couldn't reopen log file \"" + path + "\": " + reason +
+           "; the old one stays in use.\r\n";
 }
 
 void report_deadline(const char* what, std::uint32_t limit) {

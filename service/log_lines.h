@@ -8,6 +8,8 @@
 
 // error: couldn't reopen log file "PATH": REASON; the old one stays in use.
 void report_not_reopened(const std::string& path, const std::string& reason);
+// That line, for a log that orvo writes itself and puts its own lines in between two lines.
+std::string not_reopened_line(const std::string& path, const std::string& reason);
 
 // error: WHAT did not complete within LIMIT ms.
 void report_deadline(const char* what, std::uint32_t limit);

@@ -5,6 +5,7 @@
 #include "platform/last_error.h"
 #include "platform/standard_handles.h"
 #include "service/log_lines.h"
+#include "service/log_streams.h"
 #include "settings/settings.h"
 
 namespace {
@@ -35,6 +36,10 @@ reopened reopen(platform::standard_stream stream, const std::string& path,
 } // namespace
 
 bool reopen_logs() {
+    if (logs_captured()) {
+        return reopen_captured_logs();
+    }
+    const logs_held held;
     const std::string& output_path = stdout_log(settings);
     const std::string& error_path = stderr_log(settings);
     const reopened output =

@@ -1,6 +1,8 @@
 #include "service/report_status.h"
 
 #include <atomic>
+#include <cstring>
+#include <mutex>
 
 #include "platform/last_error.h"
 #include "platform/service_control.h"
@@ -43,11 +45,18 @@ std::atomic<std::uint32_t> ending_report_error{0};
 // Whether running has been reported: the service has run from then on.
 std::atomic<bool> running_sent{false};
 
+// Held while a report is made and sent, so that a report of the current state, from
+// whichever thread, says the state last sent, never one it has just replaced.
+std::mutex report_lock;
+// The note of the report sent last; null when it had none.
+const char* last_note = nullptr;
+
 // Sends `status`; false, with the last-error code of the failed send, when it cannot be
 // sent. The first failure is said where the operator looks: the service manager has not
 // heard it, and will not hear the service's end either.
 bool send(const platform::service_status& status) {
     if (platform::set_service_status(status_handle, status)) {
+        last_note = status.note;
         if (status.current_state == platform::service_running) {
             running_sent.store(true);
         }
@@ -67,40 +76,68 @@ bool send(const platform::service_status& status) {
     return false;
 }
 
-// Sends `status`. The service cannot tell the manager where it stands when that fails:
-// bring it down. The failed report's error is what the caller ends the service with,
-// whatever the stop path leaves behind.
-bool send_or_stop(const platform::service_status& status) {
-    if (send(status)) {
-        return true;
-    }
+// Makes the status with `make` and sends it, one report at a time.
+template <typename Make> bool make_and_send(Make make) {
+    std::lock_guard<std::mutex> hold(report_lock);
+    return send(make());
+}
+
+// The service cannot tell the manager where it stands: bring it down. The failed report's
+// error is what the caller ends the service with, whatever the stop path leaves behind.
+bool stop_after_failed_report() {
     const std::uint32_t error = platform::last_error();
     run_stop_path();
     platform::set_last_error(error);
     return false;
 }
 
+// Sends what `make` makes, and brings the service down when that fails.
+template <typename Make> bool send_or_stop(Make make) {
+    return make_and_send(make) || stop_after_failed_report();
+}
+
 } // namespace
 
 bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32_t check_point,
                    std::uint32_t wait_hint) {
-    return send_or_stop(make_status(new_state, exit_code, check_point, wait_hint));
+    return send_or_stop([=] { return make_status(new_state, exit_code, check_point, wait_hint); });
 }
 
 bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific) {
-    platform::service_status status = make_status(platform::service_stopped, exit_code, 0, 0);
-    status.service_specific_exit_code = specific;
-    return status_handle != nullptr && send(status);
+    return status_handle != nullptr && make_and_send([=] {
+               platform::service_status status =
+                   make_status(platform::service_stopped, exit_code, 0, 0);
+               status.service_specific_exit_code = specific;
+               return status;
+           });
 }
 
 void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::uint32_t wait_hint) {
-    send(make_status(new_state, 0, check_point, wait_hint));
+    make_and_send([=] { return make_status(new_state, 0, check_point, wait_hint); });
 }
 
 bool report_current_state_noting(const char* note) {
-    platform::service_status status = make_status(0, 0, 0, 0);
-    status.note = note;
-    return send_or_stop(status);
+    return send_or_stop([=] {
+        platform::service_status status = make_status(0, 0, 0, 0);
+        status.note = note;
+        return status;
+    });
+}
+
+bool report_running_noting(const char* note) {
+    {
+        std::lock_guard<std::mutex> hold(report_lock);
+        if (current_state.load() != platform::service_running ||
+            (last_note != nullptr && std::strcmp(last_note, note) == 0)) {
+            return true;
+        }
+        platform::service_status status = make_status(0, 0, 0, 0);
+        status.note = note;
+        if (send(status)) {
+            return true;
+        }
+    }
+    return stop_after_failed_report();
 }
 
 bool running_reported() {

@@ -28,6 +28,11 @@ void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::ui
 // words for people where the service manager shows them (the Linux STATUS= text).
 bool report_current_state_noting(const char* note);
 
+// While the service runs, reports it running again with `note`, unless the report sent
+// last said just that: for news that may come often (a log rotated) and should be seen,
+// not repeated. Says nothing in any other state. False as report_status.
+bool report_running_noting(const char* note);
+
 // Whether running has been reported: the service has started.
 bool running_reported();
 

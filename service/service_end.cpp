@@ -10,6 +10,7 @@
 #include "platform/standard_error.h"
 #include "service/exit_codes.h"
 #include "service/log_lines.h"
+#include "service/log_streams.h"
 #include "service/report_status.h"
 
 namespace {
@@ -55,6 +56,7 @@ void on_java_abort() {
     if (claim_end(0, 0)) {
         report_vm_aborted();
     }
+    drain_logs();
 }
 
 } // namespace
@@ -77,6 +79,7 @@ void end_service_now(std::uint32_t exit_code, std::uint32_t specific,
         wait_for_process_end();
     }
     say();
+    drain_logs(); // the process ends without its threads: what they held must be written
     report_stopped_at_once(exit_code, specific);
     platform::exit_process(process_status_for(exit_code, specific));
 }

@@ -5,6 +5,7 @@
 #include "platform/service_control.h"
 #include "service/control_handler.h"
 #include "service/exit_codes.h"
+#include "service/log_streams.h"
 #include "service/report_status.h"
 #include "service/save_arguments.h"
 #include "service/service_end.h"
@@ -71,6 +72,8 @@ void cleanup_service(std::uint32_t exit_code) {
     }
     join_stop_path();
     close_stop_event();
+    // Before stopped is reported, after which the process may end at any moment.
+    end_logs();
     // Freed before stopped is reported: the Windows dispatcher may return at that report,
     // and the process may end while this thread is still here.
     free_saved_arguments();

@@ -11,6 +11,7 @@
 #include "service/exit_codes.h"
 #include "service/host_errors.h"
 #include "service/load_service_settings.h"
+#include "service/log_streams.h"
 #include "service/service_globals.h"
 #include "service/stop_path.h"
 #include "service/time_limits.h"
@@ -42,35 +43,50 @@ bool open_log(const std::string& path, platform::file_handle shared, platform::f
     return false;
 }
 
-void install(platform::standard_stream stream, platform::file_handle log) {
-    platform::move_to_end(log);
-    platform::set_standard_handle(stream, log);
+// Installs `log` as `stream`; false, with `exit_code`, when that fails.
+bool install(platform::standard_stream stream, platform::file_handle log, const std::string& path,
+             const rotation_rules& rules, std::uint32_t& exit_code) {
+    if (install_log(stream, log, path, rules)) {
+        return true;
+    }
+    const std::uint32_t error = platform::last_error();
+    write_host_failure("capture the output for log file \"" + path + "\"", error);
+    exit_code = platform::service_exit_code_for(error, exit_start_failed);
+    return false;
 }
 
-// Points `stream` at the log at `path`; one whose path is "-" stays as it is.
+// Points `stream` at the log at `path`; one whose path is "-" stays as it is, and is
+// neither rotated nor reopened.
 bool redirect(platform::standard_stream stream, const std::string& path,
-              platform::file_handle shared, platform::file_handle& log, std::uint32_t& exit_code) {
+              platform::file_handle shared, const rotation_rules& rules, platform::file_handle& log,
+              std::uint32_t& exit_code) {
     if (leaves_stream_alone(path)) {
         return true;
     }
-    if (!open_log(path, shared, log, exit_code)) {
-        return false;
-    }
-    install(stream, log);
-    return true;
+    return open_log(path, shared, log, exit_code) && install(stream, log, path, rules, exit_code);
 }
 
 // Standard output is installed completely before standard error is opened, and both
 // before the Java VM exists, so that every line it or the host writes reaches a log. One
-// file named twice is opened once: a second handle would be refused by the first one's
-// sharing mode, and every error line lost.
+// file named twice is opened once: on Windows two handles would each write at a position
+// of their own, over each other's lines.
 bool redirect_standard_handles(std::uint32_t& exit_code) {
+    const rotation_rules rules = rotation_rules_of(settings);
     platform::file_handle output = platform::invalid_file_handle;
     platform::file_handle error = platform::invalid_file_handle;
-    return redirect(platform::standard_stream::output, stdout_log(settings),
-                    platform::invalid_file_handle, output, exit_code) &&
-           redirect(platform::standard_stream::error, stderr_log(settings), output, error,
-                    exit_code);
+    if (!redirect(platform::standard_stream::output, stdout_log(settings),
+                  platform::invalid_file_handle, rules, output, exit_code) ||
+        !redirect(platform::standard_stream::error, stderr_log(settings), output, rules, error,
+                  exit_code)) {
+        return false;
+    }
+    if (!start_log_rotation(rules)) {
+        const std::uint32_t failure = platform::last_error();
+        write_host_failure("start the rotation of the logs", failure);
+        exit_code = platform::service_exit_code_for(failure, exit_start_failed);
+        return false;
+    }
+    return true;
 }
 
 // The Java VM is up; what the start method's outcome makes of the start. A class or

@@ -45,6 +45,12 @@ struct settings_record {
     std::string working_directory;
     // The env elements of every process element, in document order.
     std::list<env_variable> env;
+    // Log rotation, from "log": the size in bytes at which a log is rotated (empty: none),
+    // whether each log is also rotated at local midnight, and how many rotated files of
+    // each log are kept (empty: every one).
+    std::optional<std::uint64_t> max_size;
+    bool daily = false;
+    std::optional<std::uint32_t> max_files;
 };
 
 inline std::string& stdout_log(settings_record& record) {

@@ -1,6 +1,7 @@
 #include "settings/settings_grammar.h"
 
 #include "settings/milliseconds.h"
+#include "settings/rotation_values.h"
 
 namespace {
 
@@ -22,6 +23,29 @@ std::optional<std::uint32_t> time_limit(const attribute_text& value) {
     return milliseconds;
 }
 
+// A rotation attribute: none when it is absent; a value written, even an empty one, must
+// be one that `read` takes.
+template <typename Value, bool (*read)(const std::string&, Value&)>
+std::optional<Value> rotation_value(const attribute_text& value) {
+    Value read_value{};
+    if (!value || !read(*value, read_value)) {
+        return std::nullopt;
+    }
+    return read_value;
+}
+
+template <typename Value, bool (*read)(const std::string&, Value&)>
+bool usable_rotation_value(const attribute_text& value) {
+    return !value || rotation_value<Value, read>(value).has_value();
+}
+
+constexpr auto log_size = rotation_value<std::uint64_t, read_log_size>;
+constexpr auto usable_log_size = usable_rotation_value<std::uint64_t, read_log_size>;
+constexpr auto flag = rotation_value<bool, read_flag>;
+constexpr auto usable_flag = usable_rotation_value<bool, read_flag>;
+constexpr auto file_count = rotation_value<std::uint32_t, read_rotated_file_count>;
+constexpr auto usable_file_count = usable_rotation_value<std::uint32_t, read_rotated_file_count>;
+
 // A name the system can hold: neither empty nor with "=", which separates name from value
 // in the environment.
 bool usable_variable_name(const attribute_text& value) {
@@ -42,6 +66,14 @@ const std::vector<attribute_rule>& attribute_rules() {
          [](settings_record& r, const attribute_text& v) { stdout_log(r) = text_of(v); }},
         {"log", "stderr", value_role::log_path, true, nullptr, nullptr,
          [](settings_record& r, const attribute_text& v) { stderr_log(r) = text_of(v); }},
+        {"log", "max_size", value_role::log_rotation, false, usable_log_size,
+         "be a size from 1K to 1024G: digits, optionally followed by K, M or G",
+         [](settings_record& r, const attribute_text& v) { r.max_size = log_size(v); }},
+        {"log", "daily", value_role::log_rotation, false, usable_flag, "be \"true\" or \"false\"",
+         [](settings_record& r, const attribute_text& v) { r.daily = flag(v).value_or(false); }},
+        {"log", "max_files", value_role::log_rotation, false, usable_file_count,
+         "be a whole number from 1 to 10000",
+         [](settings_record& r, const attribute_text& v) { r.max_files = file_count(v); }},
         {"jvm", "dll_path", value_role::library_path, true, nullptr, nullptr,
          [](settings_record& r, const attribute_text& v) { r.dll_path = text_of(v); }},
         {"jvm", "class_path", value_role::class_path, false, nullptr, nullptr,

@@ -40,6 +40,7 @@ enum class value_role {
     java_class,     // a class name in the JVM's form
     java_method,    // a method name
     time_limit,     // milliseconds
+    log_rotation,   // when logs are rotated, and how many rotated files are kept
     variable_name,  // an environment variable's name
     variable_value, // an environment variable's value, with ${NAME} expanded
     java_option,    // an option for the JVM

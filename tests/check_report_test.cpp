@@ -105,6 +105,25 @@ TEST(RecordJson, KeysInOrderAndListsAsArrays) {
     EXPECT_EQ(object["env"], json::array());
 }
 
+// Rotation is shown after the logs only when the settings name some, in bytes and files.
+TEST(PrintRecord, RotationAfterTheLogsWhenThereIsAny) {
+    settings_record record = sample_record();
+    record.daily = true;
+    record.max_files = 7;
+    std::ostringstream out;
+    print_record(out, record);
+    EXPECT_EQ(out.str().substr(0, out.str().find("dll_path:")),
+              "stdout: out.log\nstderr: err.log\nmax_size: (none)\ndaily: true\nmax_files: 7\n");
+    record.max_size = 1073741824;
+    const auto object = json::parse(record_json(record));
+    EXPECT_EQ(object["max_size"], 1073741824);
+    EXPECT_EQ(object["daily"], true);
+    EXPECT_EQ(object["max_files"], 7);
+    const std::string text = record_json(record);
+    EXPECT_LT(text.find("\"stderr\""), text.find("\"max_size\""));
+    EXPECT_LT(text.find("\"max_files\""), text.find("\"dll_path\""));
+}
+
 TEST(RecordJson, InvalidUtf8IsReplacedNotRefused) {
     settings_record record;
     record.options = {"-Djava.class.path=lib/\xFF\xFEx.jar;"};

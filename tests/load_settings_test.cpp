@@ -24,6 +24,22 @@ using strings = std::list<std::string>;
 
 const char root_message[] = "only \"setting\" could exist at root";
 
+// The record's single-valued text fields, in the record's order.
+struct text_fields {
+    std::string stdout_path, stderr_path, dll_path, class_path, class_name, start_method,
+        stop_method;
+};
+
+void expect_fields(const settings_record& record, const text_fields& expected) {
+    EXPECT_EQ(stdout_log(record), expected.stdout_path);
+    EXPECT_EQ(stderr_log(record), expected.stderr_path);
+    EXPECT_EQ(record.dll_path, expected.dll_path);
+    EXPECT_EQ(record.class_path, expected.class_path);
+    EXPECT_EQ(record.class_name, expected.class_name);
+    EXPECT_EQ(record.start_method, expected.start_method);
+    EXPECT_EQ(record.stop_method, expected.stop_method);
+}
+
 class LoadSettings : public ::testing::Test {
   protected:
     // Loads `document` from a file into `record`.
@@ -59,15 +75,11 @@ TEST_F(LoadSettings, CompleteDocumentFillsEveryField) {
          "    <start_method_param>D:\\svc\\conf\\server.xml</start_method_param>\n"
          "  </server>\n"
          "</setting>\n");
-    EXPECT_EQ(stdout_log(record), "D:\\svc\\logs\\stdout.log");
-    EXPECT_EQ(stderr_log(record), "D:\\svc\\logs\\stderr.log");
-    EXPECT_EQ(record.dll_path, "D:\\jre\\bin\\server\\jvm.dll");
-    EXPECT_EQ(record.class_path, "D:\\svc\\classes");
+    expect_fields(record, {"D:\\svc\\logs\\stdout.log", "D:\\svc\\logs\\stderr.log",
+                           "D:\\jre\\bin\\server\\jvm.dll", "D:\\svc\\classes", "app/ServerMain",
+                           "start", "stop"});
     EXPECT_EQ(record.options, (strings{"-Xms64m", "-Xmx512m", "-Dapp.home=D:\\svc",
                                        "-Djava.class.path=D:\\svc\\classes;"}));
-    EXPECT_EQ(record.class_name, "app/ServerMain");
-    EXPECT_EQ(record.start_method, "start");
-    EXPECT_EQ(record.stop_method, "stop");
     EXPECT_EQ(record.start_method_params, (strings{"-config", "D:\\svc\\conf\\server.xml"}));
 }
 
@@ -123,13 +135,8 @@ TEST_F(LoadSettings, RepeatedElementsOverwriteAttributesAndAccumulateEntries) {
          "<start_method_param>p</start_method_param></server>"
          "<server class='B' stop_timeout='7'><start_method_param>q</start_method_param></server>"
          "</setting>");
-    EXPECT_EQ(stdout_log(record), "three");
-    EXPECT_EQ(stderr_log(record), "");
-    EXPECT_EQ(record.dll_path, "b.dll");
-    EXPECT_EQ(record.class_path, "");
+    expect_fields(record, {"three", "", "b.dll", "", "B", "", ""});
     EXPECT_EQ(record.options, (strings{"1", "2"})); // no class path left, so no option
-    EXPECT_EQ(record.class_name, "B");
-    EXPECT_EQ(record.start_method, "");
     EXPECT_EQ(record.start_method_params, (strings{"p", "q"}));
     EXPECT_EQ(record.start_timeout, std::nullopt);
     EXPECT_EQ(record.stop_timeout, 7u);
@@ -181,6 +188,81 @@ TEST_F(LoadSettings, TimeLimitsAreWholeMillisecondsFromOneToTheLargestInt32) {
             EXPECT_EQ(fresh.class_name, "kept");
             EXPECT_EQ(stdout_log(fresh), "");
         }
+    }
+}
+
+// Rotation: sizes with an optional upper-case unit from 1K to 1024G, "true" or "false", a
+// count from 1 to 10000; an absent attribute is none, an empty or any other value an error
+// at the "log" element, which then changes nothing.
+TEST_F(LoadSettings, RotationAttributesAreReadExactlyOrRefusedWithTheirPosition) {
+    using size = std::optional<std::uint64_t>;
+    using count = std::optional<std::uint32_t>;
+    const struct {
+        std::string attributes;
+        size max_size;
+        bool daily;
+        count max_files;
+    } good[] = {
+        {"max_size='1K' daily='true' max_files='1'", 1024u, true, 1u},
+        {"max_size='1024'", 1024u, false, std::nullopt},
+        {"max_size='0010M' max_files='10000'", 10u << 20, false, 10000u},
+        {"max_size='1024G' daily='false'", std::uint64_t{1} << 40, false, std::nullopt},
+        {"max_size='1099511627776'", std::uint64_t{1} << 40, false, std::nullopt},
+        {"daily='true'", std::nullopt, true, std::nullopt},
+        {"", std::nullopt, false, std::nullopt},
+    };
+    for (const auto& row : good) {
+        SCOPED_TRACE(row.attributes);
+        settings_record fresh;
+        write_file(dir / "good.xml", "<setting><log stdout='o' max_size='9K' daily='true' "
+                                     "max_files='3'/><log stdout='o' " +
+                                         row.attributes + "/></setting>");
+        load_settings(dir / "good.xml", fresh);
+        EXPECT_EQ(fresh.max_size, row.max_size);
+        EXPECT_EQ(fresh.daily, row.daily);
+        EXPECT_EQ(fresh.max_files, row.max_files);
+    }
+    const std::string size_rule = "a size from 1K to 1024G: digits, optionally followed by K, M "
+                                  "or G";
+    // clang-format off
+    const struct {
+        const char* attribute;
+        const char* value;
+        std::string rule;
+    } bad[] = {
+        {"max_size", "", size_rule}, {"max_size", "1k", size_rule}, {"max_size", "10m", size_rule},
+        {"max_size", "1023", size_rule}, {"max_size", "0K", size_rule}, {"max_size", "1025G", size_rule},
+        {"max_size", "1048577M", size_rule}, {"max_size", "1099511627777", size_rule},
+        {"max_size", "99999999999999999999999G", size_rule}, {"max_size", "1T", size_rule},
+        {"max_size", "+1M", size_rule}, {"max_size", "1 M", size_rule}, {"max_size", " 1M", size_rule},
+        {"max_size", "1.5M", size_rule}, {"max_size", "M", size_rule}, {"max_size", "1MB", size_rule},
+        {"daily", "", "\"true\" or \"false\""}, {"daily", "yes", "\"true\" or \"false\""},
+        {"daily", "True", "\"true\" or \"false\""}, {"daily", "1", "\"true\" or \"false\""},
+        {"max_files", "", "a whole number from 1 to 10000"}, {"max_files", "0", "a whole number from 1 to 10000"},
+        {"max_files", "10001", "a whole number from 1 to 10000"}, {"max_files", "-1", "a whole number from 1 to 10000"},
+        {"max_files", "5&#10;", "a whole number from 1 to 10000"},
+    };
+    // clang-format on
+    for (const auto& row : bad) {
+        SCOPED_TRACE(std::string(row.attribute) + "=" + row.value);
+        settings_record fresh;
+        write_file(dir / "bad.xml", std::string("<setting>\n <log stdout='kept'/>\n  <log ") +
+                                        row.attribute + "='" + row.value +
+                                        "' stdout='new'/><server class='late'/></setting>");
+        try {
+            load_settings(dir / "bad.xml", fresh);
+            ADD_FAILURE() << "no exception";
+        } catch (const load_exception& error) {
+            const std::string shown = std::string(row.value) == "5&#10;" ? "5\\n" : row.value;
+            EXPECT_EQ(error.what(), std::string("the attribute \"") + row.attribute +
+                                        "\" of \"log\" must be " + row.rule + ", not \"" + shown +
+                                        "\"");
+            EXPECT_EQ(error.line, 3u);
+            EXPECT_EQ(error.column, 2u);
+        }
+        EXPECT_EQ(stdout_log(fresh), "kept");
+        EXPECT_EQ(fresh.max_size, std::nullopt);
+        EXPECT_EQ(fresh.class_name, "");
     }
 }
 

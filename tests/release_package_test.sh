@@ -132,6 +132,8 @@ check_rotation() {
     for instance in a b; do
         for log in stdout stderr; do echo "$instance $log" >"$logs/$instance/$log.log"; done
     done
+    # What an instance's own rotation left, its oldest deleted by it alone.
+    echo "rotated by orvo" >"$logs/a/stdout.20240131-235959.042.log"
     logrotate -f -s "$work/logrotate.state" "$work/logrotate.conf" >"$work/logrotate.log" 2>&1 ||
         fail "logrotate: $(cat "$work/logrotate.log")"
     for instance in a b; do
@@ -141,6 +143,9 @@ check_rotation() {
             [ ! -e "$logs/$instance/$log.log" ] || fail "logrotate created $instance/$log.log"
         done
     done
+    [ "$(cat "$logs/a/stdout.20240131-235959.042.log" 2>/dev/null)" = "rotated by orvo" ] &&
+        [ ! -e "$logs/a/stdout.20240131-235959.042.log.1" ] ||
+        fail "logrotate rotated a file that orvo rotated itself"
     [ "$(cat "$work/systemctl.calls" 2>/dev/null)" = \
         "kill --kill-whom=main --signal=USR1 orvo@*.service" ] ||
         fail "logrotate's signal request: '$(cat "$work/systemctl.calls" 2>/dev/null)'"

@@ -143,6 +143,11 @@ TEST_F(SettingsWarnings, EachTrapAtItsElement) {
         {"variables read only as a process starts", "LOG\nJVM\nSERVER\n  <process>\n    <env name='LD_LIBRARY_PATH' value='/opt/native'/>\n    <env name='LD_PRELOAD' value=''/>\n    <env name='MALLOC_ARENA_MAX' value='2'/>\n    <env name='_JAVA_SR_SIGNUM' value='40'/>\n    <env name='JAVA_TOOL_OPTIONS' value='-Xss1m'/>\n  </process>", {{6, 4, "env_read_at_start"}, {7, 4, "env_read_at_start"}, {8, 4, "env_read_at_start"}}, "-Djava.library.path=FOLDER"},
 #endif
 
+        {"rotation that keeps every rotated file", "  <log stdout='@/logs/out.log' stderr='@/logs/err.log' max_size='1M'/>\nJVM\nSERVER", {{2, 2, "rotation_keeps_all"}}, "the disk may still fill"},
+        {"daily rotation that keeps every rotated file", "  <log stdout='@/logs/out.log' stderr='@/logs/err.log' daily='true'/>\nJVM\nSERVER", {{2, 2, "rotation_keeps_all"}}},
+        {"a count of files without a rotation", "  <log stdout='@/logs/out.log' stderr='@/logs/err.log' daily='false' max_files='5'/>\nJVM\nSERVER", {{2, 2, "max_files_without_rotation"}}, "rotates nothing"},
+        {"rotation with a count of files", "  <log stdout='@/logs/out.log' stderr='@/logs/err.log' daily='true' max_files='5'/>\nJVM\nSERVER", {}},
+
         {"no time limits: missing, and empty", "LOG\nJVM\n  <server class='a/B' start_method='start' stop_method='stop' stop_timeout=''/>", {}, "", {{1, 0, "no_time_limit"}, {4, 2, "no_time_limit"}}},
     };
     // clang-format on

@@ -74,6 +74,7 @@ inline std::string xml_escaped(const std::string& text) {
 struct settings_document {
     std::string stdout_log;
     std::string stderr_log;
+    std::string log_rotation; // further attributes of "log", as written: "max_size='1K'"
     std::string dll_path;
     std::string class_path;
     std::vector<std::string> options;
@@ -110,8 +111,9 @@ inline std::string settings_xml(const settings_document& document) {
     std::string xml = "<?xml version='1.0' encoding='UTF-8'?>\n<setting>\n"
                       "  <log stdout='" +
                       xml_escaped(document.stdout_log) + "' stderr='" +
-                      xml_escaped(document.stderr_log) + "'/>\n  <jvm dll_path='" +
-                      xml_escaped(document.dll_path) + "' class_path='" +
+                      xml_escaped(document.stderr_log) + "'" +
+                      (document.log_rotation.empty() ? "" : " " + document.log_rotation) +
+                      "/>\n  <jvm dll_path='" + xml_escaped(document.dll_path) + "' class_path='" +
                       xml_escaped(document.class_path) + "'>\n";
     for (const std::string& option : document.options) {
         xml += "    <option>" + xml_escaped(option) + "</option>\n";

@@ -45,27 +45,6 @@ void descriptor_path(int descriptor, char (&path)[32]) {
     path[at] = '\0';
 }
 
-// Whether `descriptor` is a regular file whose last byte is not a line end. The log is
-// open for writing only: its last byte is read through a descriptor of its own, and
-// where that cannot be had (no /proc, no read permission) the line is written as it is.
-bool ends_mid_line(int descriptor) {
-    struct stat status {};
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0) {
-        return false;
-    }
-    char path[32];
-    descriptor_path(descriptor, path);
-    const int reader = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (reader < 0) {
-        return false;
-    }
-    char last = '\n';
-    const bool found =
-        lseek(reader, status.st_size - 1, SEEK_SET) >= 0 && read(reader, &last, 1) == 1;
-    close(reader);
-    return found && last != '\n';
-}
-
 // The line, after a line end when the file ends mid-line: in one write where it fits the
 // buffer, so that no other writer comes in between.
 ssize_t write_line(int descriptor, const char* data, std::size_t size) {
@@ -104,6 +83,27 @@ void write_to(int descriptor, const char* data, std::size_t size) {
 }
 
 } // namespace
+
+// The log is open for writing only: its last byte is read through a descriptor of its
+// own, and where that cannot be had (no /proc, no read permission) it counts as ended.
+bool ends_mid_line(file_handle file) {
+    const int descriptor = static_cast<int>(file);
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0) {
+        return false;
+    }
+    char path[32];
+    descriptor_path(descriptor, path);
+    const int reader = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (reader < 0) {
+        return false;
+    }
+    char last = '\n';
+    const bool found =
+        lseek(reader, status.st_size - 1, SEEK_SET) >= 0 && read(reader, &last, 1) == 1;
+    close(reader);
+    return found && last != '\n';
+}
 
 void write_standard_error(const char* data, std::size_t size) {
     write_to(STDERR_FILENO, data, size);

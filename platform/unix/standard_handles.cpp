@@ -88,4 +88,8 @@ void set_standard_handle(standard_stream stream, file_handle file) {
     note_copied_from(stream, static_cast<int>(file));
 }
 
+file_handle standard_handle(standard_stream stream) {
+    return descriptor_of(stream);
+}
+
 } // namespace platform

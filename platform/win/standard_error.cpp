@@ -2,23 +2,17 @@
 #include "platform/standard_error.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include <windows.h>
 
 namespace platform {
 
-namespace {
-
-// Standard error as the process found it. SetStdHandle replaces the process's standard
-// handle but leaves this one open. A service usually has none.
-bool initial_kept = false;
-HANDLE initial_standard_error = INVALID_HANDLE_VALUE;
-
-// Whether `file` is a disk file whose last byte is not a line end. The log is open for
-// writing only: its last byte is read through a handle of its own, and where that cannot
-// be had the line is written as it is.
-bool ends_mid_line(HANDLE file) {
+// The log is open for writing only: its last byte is read through a handle of its own, and
+// where that cannot be had it counts as ended.
+bool ends_mid_line(file_handle log) {
+    const HANDLE file = reinterpret_cast<HANDLE>(log);
     if (GetFileType(file) != FILE_TYPE_DISK) {
         return false;
     }
@@ -41,20 +35,34 @@ bool ends_mid_line(HANDLE file) {
     return read == 1 && last != '\n';
 }
 
+namespace {
+
+// Standard error as the process found it. SetStdHandle replaces the process's standard
+// handle but leaves this one open. A service usually has none.
+bool initial_kept = false;
+HANDLE initial_standard_error = INVALID_HANDLE_VALUE;
+
 void write_bytes(HANDLE file, const char* data, std::size_t size) {
     DWORD written = 0;
     WriteFile(file, data, static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD)), &written,
               nullptr);
 }
 
+// Where orvo drains standard error into the log itself, what the log will end with.
+std::atomic<captured_line_query> captured_query{nullptr};
+
 // The line, after a line end when the file ends mid-line: in one write where it fits the
-// buffer, so that no other writer comes in between.
-void write_to(HANDLE file, const char* data, std::size_t size) {
+// buffer, so that no other writer comes in between. `query` says so where the file is
+// behind a pipe.
+void write_to(HANDLE file, const char* data, std::size_t size,
+              captured_line_query query = nullptr) {
     // A failed write (standard error not open) must not replace the error code of the
     // failure being reported: the service's exit code is that code.
     const DWORD saved_error = GetLastError();
     char joined[512];
-    if (!ends_mid_line(file)) {
+    const bool mid_line =
+        query != nullptr ? query() : ends_mid_line(reinterpret_cast<file_handle>(file));
+    if (!mid_line) {
         write_bytes(file, data, size);
     } else if (size <= sizeof joined - 2) {
         std::memcpy(joined, "\r\n", 2);
@@ -70,7 +78,11 @@ void write_to(HANDLE file, const char* data, std::size_t size) {
 } // namespace
 
 void write_standard_error(const char* data, std::size_t size) {
-    write_to(GetStdHandle(STD_ERROR_HANDLE), data, size);
+    write_to(GetStdHandle(STD_ERROR_HANDLE), data, size, captured_query.load());
+}
+
+void set_captured_line_query(captured_line_query query) {
+    captured_query.store(query);
 }
 
 void keep_initial_standard_error() {

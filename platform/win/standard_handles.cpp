@@ -21,11 +21,19 @@ bool same_file(HANDLE first, HANDLE second) {
            one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
 }
 
+DWORD standard_handle_id(standard_stream stream) {
+    return stream == standard_stream::output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+}
+
 } // namespace
 
 file_handle open_log_file(const std::string& path) {
-    const HANDLE file = CreateFileW(wide_text(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Others may read, write, rename and delete the file while the service writes it: a
+    // viewer that follows it, an operator's rotation. (A reader that itself allows read
+    // sharing only is refused by the system while anyone writes the file.)
+    const HANDLE file = CreateFileW(wide_text(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return reinterpret_cast<file_handle>(file);
 }
 
@@ -50,8 +58,11 @@ bool names_open_file(const std::string& path, file_handle file) {
 }
 
 void set_standard_handle(standard_stream stream, file_handle file) {
-    SetStdHandle(stream == standard_stream::output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE,
-                 handle_of(file));
+    SetStdHandle(standard_handle_id(stream), handle_of(file));
+}
+
+file_handle standard_handle(standard_stream stream) {
+    return reinterpret_cast<file_handle>(GetStdHandle(standard_handle_id(stream)));
 }
 
 } // namespace platform

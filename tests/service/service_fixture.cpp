@@ -61,6 +61,12 @@ std::string service_test::make_pipe(const std::string& name) const {
     return path;
 }
 
+std::unique_ptr<service_process> service_test::start_held(const std::string& start_gate) {
+    service_settings settings = default_settings();
+    settings.parameters = {"start-waits-for:" + make_pipe(start_gate)};
+    return start(settings);
+}
+
 void expect_report(const report& got, long state, long controls, long exit_code, long check_point,
                    long wait_hint) {
     EXPECT_EQ(got.state(), state);

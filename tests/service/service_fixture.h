@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/numbered_lines.h"
 #include "tests/service/service_harness.h"
 #include "tests/test_support.h"
 
@@ -48,6 +49,9 @@ class service_test : public ::testing::Test {
     std::string console_err() const { return read_file(folder / "console.err"); }
     // Makes a named pipe in the folder for a Probe method to wait on.
     std::string make_pipe(const std::string& name) const;
+    // Starts orvo on the default settings with a start method that waits on the named pipe
+    // `start_gate` (made here) once it has written its first lines.
+    std::unique_ptr<service_process> start_held(const std::string& start_gate);
 
     temp_dir folder;
     notify_listener listener;

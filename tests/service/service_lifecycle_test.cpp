@@ -44,10 +44,8 @@ TEST_F(service_lifecycle, sighup_is_answered_with_the_running_state_and_sigint_s
 }
 
 TEST_F(service_lifecycle, a_stop_sent_while_start_is_pending_stops_the_service_once_it_runs) {
-    const std::string start_gate = make_pipe("start-gate");
-    service_settings settings = default_settings();
-    settings.parameters = {"start-waits-for:" + start_gate};
-    auto service = start(settings);
+    const std::string start_gate = folder / "start-gate";
+    auto service = start_held(start_gate);
     // Once the gate is open for writing the start method waits on it, with the Java VM
     // up; the service's start waits with it.
     {

@@ -30,6 +30,16 @@
 //                                     waits for a thread that never ends)
 //   -Dstandin.end=MOMENT:wait=NAME    on Windows, the call returns once the named event is
 //                                     set (a slow method)
+//   -Dstandin.write=MOMENT:T:N[:LEN[:STREAM]]
+//                                     T threads each write N numbered lines to standard
+//                                     output ("out T I") and as many to standard error
+//                                     ("err T I"), or to STREAM only ("out", "err"), each
+//                                     in one write call, padded to LEN bytes with the line
+//                                     end; the moment waits for them, and the record gets
+//                                     how long they took and the slowest write call.
+//                                     MOMENT as for an end, which follows the writes; for
+//                                     event=NAME each time the event NAME is set, after
+//                                     which the event NAME-done is set (Windows)
 //   -Dstandin.report=cwd              records the current directory at the creation
 //   -Dstandin.report=env:NAME         records the variable NAME at the creation (on Windows
 //                                     also as the Universal C runtime sees it)
@@ -81,6 +91,16 @@ struct end_plan {
     std::string wait_event; // the call returns once this event is set
 };
 
+// A burst of lines written at a moment.
+struct write_plan {
+    std::string moment;
+    int threads = 1;
+    long lines = 0;
+    std::size_t length = 0; // of each line with its end; shorter lines are padded
+    bool to_output = true;
+    bool to_error = true;
+};
+
 struct vm_state {
     bool created = false;
     std::vector<std::string> classes;
@@ -91,6 +111,7 @@ struct vm_state {
     std::string pending; // the pending exception's class, empty when none
     std::set<std::thread::id> attached;
     std::vector<end_plan> ends;
+    std::vector<write_plan> writes;
     std::vector<std::string> reports; // what to report of the process at the creation
     bool describe = false;            // exceptions go to standard error too
 };
@@ -115,6 +136,15 @@ const end_plan* end_at(const vm_state& vm, const std::string& moment);
 void act_on(const end_plan& plan, bool created);
 // Starts a thread that waits for each event plan's event.
 void watch_end_events(const vm_state& vm);
+
+// Reads one "-Dstandin.write=" value; false when it is malformed.
+bool add_write(vm_state& vm, const std::string& value);
+// The bursts to write at `moment`.
+std::vector<write_plan> writes_at(const vm_state& vm, const std::string& moment);
+// Writes one burst and returns once every thread of it has. Call without the state lock.
+void write_burst(const write_plan& plan);
+// Starts a thread for each burst written on an event.
+void watch_write_events(const vm_state& vm);
 
 // The one VM and the lock that every entry point holds while it works on it.
 vm_state& state();

@@ -228,7 +228,14 @@ void JNICALL call_static_void_method_v(JNIEnv*, jclass server, jmethodID id, va_
     }
     record(line);
     vm.pending = method->throws;
-    if (const end_plan* plan = end_at(vm, method->class_name + "." + method->name)) {
+    const std::string moment = method->class_name + "." + method->name;
+    const std::vector<write_plan> writes = writes_at(vm, moment);
+    hold.unlock();
+    for (const write_plan& plan : writes) {
+        write_burst(plan);
+    }
+    hold.lock();
+    if (const end_plan* plan = end_at(vm, moment)) {
         const end_plan ending = *plan;
         hold.unlock();
         act_on(ending, true);

@@ -92,6 +92,8 @@ bool configure(vm_state& vm, const std::string& option) {
         vm.failing.push_back(value);
     } else if (key == "end") {
         return add_end(vm, value);
+    } else if (key == "write") {
+        return add_write(vm, value);
     } else if (key == "report") {
         vm.reports.push_back(value);
     } else if (key == "describe") {
@@ -153,6 +155,12 @@ void record_arguments(const JavaVMInitArgs& arguments) {
 jint JNICALL destroy_java_vm(JavaVM*) {
     std::unique_lock<std::mutex> hold(state_lock());
     vm_state& vm = state();
+    const std::vector<write_plan> writes = writes_at(vm, "destroy");
+    hold.unlock();
+    for (const write_plan& plan : writes) {
+        write_burst(plan);
+    }
+    hold.lock();
     if (const end_plan* plan = end_at(vm, "destroy")) {
         const end_plan waiting = *plan;
         hold.unlock();
@@ -225,6 +233,7 @@ jint create(vm_state& vm, JavaVM** created, void** env, const JavaVMInitArgs& ar
     vm.attached.insert(std::this_thread::get_id());
     *env = jni_env();
     watch_end_events(vm);
+    watch_write_events(vm);
     return JNI_OK;
 }
 
@@ -262,10 +271,18 @@ JavaVM* java_vm() {
 STANDIN_EXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments) {
     standin::end_plan ending;
     jint result;
+    std::vector<standin::write_plan> writes;
     {
         std::lock_guard<std::mutex> hold(standin::state_lock());
         result = standin::create(standin::state(), vm, env,
                                  *static_cast<const JavaVMInitArgs*>(arguments));
+        writes = standin::writes_at(standin::state(), "create");
+    }
+    for (const standin::write_plan& plan : writes) {
+        standin::write_burst(plan);
+    }
+    {
+        std::lock_guard<std::mutex> hold(standin::state_lock());
         const standin::end_plan* plan = standin::end_at(standin::state(), "create");
         if (plan == nullptr) {
             return result;

@@ -36,17 +36,31 @@ const char* result_name(int created) {
     }
 }
 
-void print_limit(std::ostream& out, const char* title, const std::optional<std::uint32_t>& limit) {
+template <typename Number>
+void print_number(std::ostream& out, const char* title, const std::optional<Number>& number) {
     out << title << ": ";
-    if (limit) {
-        out << *limit << '\n';
+    if (number) {
+        out << *number << '\n';
     } else {
         out << "(none)\n";
     }
 }
 
-json limit_json(const std::optional<std::uint32_t>& limit) {
-    return limit ? json(*limit) : json(nullptr);
+template <typename Number> json number_json(const std::optional<Number>& number) {
+    return number ? json(*number) : json(nullptr);
+}
+
+// Settings that name no rotation are shown as they were before rotation existed.
+bool shows_rotation(const settings_record& record) {
+    return record.max_size || record.daily || record.max_files;
+}
+
+void print_rotation(std::ostream& out, const settings_record& record) {
+    if (shows_rotation(record)) {
+        print_number(out, "max_size", record.max_size);
+        out << "daily: " << (record.daily ? "true" : "false") << '\n';
+        print_number(out, "max_files", record.max_files);
+    }
 }
 
 void print_list(std::ostream& out, const char* title, const std::list<std::string>& entries) {
@@ -82,16 +96,17 @@ void print_env(std::ostream& out, const settings_record& record,
 void print_record(std::ostream& out, const settings_record& record,
                   const std::vector<std::string>& env_values) {
     out << "stdout: " << visible(stdout_log(record)) << '\n'
-        << "stderr: " << visible(stderr_log(record)) << '\n'
-        << "dll_path: " << visible(record.dll_path) << '\n'
+        << "stderr: " << visible(stderr_log(record)) << '\n';
+    print_rotation(out, record);
+    out << "dll_path: " << visible(record.dll_path) << '\n'
         << "class_path: " << visible(record.class_path) << '\n'
         << "class_name: " << visible(record.class_name) << '\n'
         << "start_method: " << visible(record.start_method) << '\n'
         << "stop_method: " << visible(record.stop_method) << '\n';
     print_list(out, "options", record.options);
     print_list(out, "start_method_params", record.start_method_params);
-    print_limit(out, "start_timeout", record.start_timeout);
-    print_limit(out, "stop_timeout", record.stop_timeout);
+    print_number(out, "start_timeout", record.start_timeout);
+    print_number(out, "stop_timeout", record.stop_timeout);
     out << "working_directory: "
         << (record.working_directory.empty() ? std::string("(none)")
                                              : visible(record.working_directory))
@@ -124,6 +139,11 @@ std::string record_json(const settings_record& record, const std::vector<std::st
     json object;
     object["stdout"] = stdout_log(record);
     object["stderr"] = stderr_log(record);
+    if (shows_rotation(record)) {
+        object["max_size"] = number_json(record.max_size);
+        object["daily"] = record.daily;
+        object["max_files"] = number_json(record.max_files);
+    }
     object["dll_path"] = record.dll_path;
     object["class_path"] = record.class_path;
     object["class_name"] = record.class_name;
@@ -131,8 +151,8 @@ std::string record_json(const settings_record& record, const std::vector<std::st
     object["stop_method"] = record.stop_method;
     object["options"] = record.options;
     object["start_method_params"] = record.start_method_params;
-    object["start_timeout"] = limit_json(record.start_timeout);
-    object["stop_timeout"] = limit_json(record.stop_timeout);
+    object["start_timeout"] = number_json(record.start_timeout);
+    object["stop_timeout"] = number_json(record.stop_timeout);
     object["working_directory"] =
         record.working_directory.empty() ? json(nullptr) : json(record.working_directory);
     object["env"] = json::array();

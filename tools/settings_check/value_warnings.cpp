@@ -325,6 +325,25 @@ void check_time_limits(const settings_facts& facts, std::vector<settings_warning
 #endif
 }
 
+// Rotation that keeps every rotated file lets the disk fill all the same; a count of files
+// to keep rotates nothing by itself.
+void check_rotation(const settings_facts& facts, std::vector<settings_warning>& warnings) {
+    const element_occurrence* log = facts.last_of("log");
+    if (log == nullptr) {
+        return;
+    }
+    const bool rotates = log->has("max_size") || log->attribute("daily") == "true";
+    if (rotates && !log->has("max_files")) {
+        add_warning(warnings, log->at, "rotation_keeps_all",
+                    "there is no max_files: every rotated file is kept, so the disk may still "
+                    "fill; set max_files to the number of rotated files of each log to keep");
+    } else if (!rotates && log->has("max_files")) {
+        add_warning(warnings, log->at, "max_files_without_rotation",
+                    "max_files alone rotates nothing: give max_size (such as max_size='100M') "
+                    "or daily='true' too");
+    }
+}
+
 } // namespace
 
 void check_entry(const std::string& element, const element_occurrence& entry,
@@ -345,4 +364,5 @@ void check_values(const settings_facts& facts, std::vector<settings_warning>& wa
     check_server(facts, warnings);
     check_class_path_options(facts, warnings);
     check_time_limits(facts, warnings);
+    check_rotation(facts, warnings);
 }
