@@ -10,8 +10,8 @@
 # missed.
 set -euo pipefail
 
-. "$(dirname "$0")/bench-common.sh"
-bench_start "BUILD_DIR [FILE_COUNT]" 1 2 "$@"
+. "$(dirname "$0")/common.sh"
+script_start "BUILD_DIR [FILE_COUNT]" 1 2 "$@"
 count=${2:-100000}
 runs=${ORVO_BENCH_RUNS:-11}
 bench_build orvo-check

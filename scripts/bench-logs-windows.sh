@@ -14,8 +14,8 @@
 # target is missed.
 set -euo pipefail
 
-. "$(dirname "$0")/bench-common.sh"
-bench_start BUILD_DIR 1 1 "$@"
+. "$(dirname "$0")/common.sh"
+script_start BUILD_DIR 1 1 "$@"
 runs=${ORVO_BENCH_RUNS:-7}
 lines=${ORVO_BENCH_LINES:-8192}
 

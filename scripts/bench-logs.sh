@@ -13,8 +13,8 @@
 # when the target is missed.
 set -euo pipefail
 
-. "$(dirname "$0")/bench-common.sh"
-bench_start BUILD_DIR 1 1 "$@"
+. "$(dirname "$0")/common.sh"
+script_start BUILD_DIR 1 1 "$@"
 runs=${ORVO_BENCH_RUNS:-9}
 lines=${ORVO_BENCH_LINES:-100000}
 max_size=${ORVO_BENCH_MAX_SIZE:-1M}

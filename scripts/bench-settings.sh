@@ -12,8 +12,8 @@
 # temporary directory and removed afterwards. Exit status 1 when a target is missed.
 set -euo pipefail
 
-. "$(dirname "$0")/bench-common.sh"
-bench_start "BUILD_DIR [SIZE_MIB]" 1 2 "$@"
+. "$(dirname "$0")/common.sh"
+script_start "BUILD_DIR [SIZE_MIB]" 1 2 "$@"
 size_mib=${2:-100}
 runs=${ORVO_BENCH_RUNS:-5}
 bench_build orvo-bench-settings-load orvo-settings-load-once

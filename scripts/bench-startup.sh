@@ -16,8 +16,8 @@
 # missed.
 set -euo pipefail
 
-. "$(dirname "$0")/bench-common.sh"
-bench_start BUILD_DIR 1 1 "$@"
+. "$(dirname "$0")/common.sh"
+script_start BUILD_DIR 1 1 "$@"
 runs=${ORVO_BENCH_RUNS:-50}
 read -r -a jvm_options <<<"${ORVO_BENCH_JVM_OPTIONS:--Xmx64m}"
 

@@ -17,13 +17,9 @@
 # Needs apt, dpkg-dev and debian-archive-keyring (scripts/install-deps.sh sees to them).
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-    echo "usage: build-expat-mingw.sh WORK_DIR" >&2
-    exit 2
-fi
-root=$(cd "$(dirname "$0")/.." && pwd)
-mkdir -p "$1"
-work=$(cd "$1" && pwd)
+. "$(dirname "$0")/common.sh"
+script_start WORK_DIR 1 1 "$@"
+work=$build
 prefix=$work/install
 record=$prefix/orvo-expat-source
 apt_dir=$work/apt

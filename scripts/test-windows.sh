@@ -5,14 +5,8 @@
 #   test-windows.sh BUILD_DIR
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-    echo "usage: test-windows.sh BUILD_DIR" >&2
-    exit 2
-fi
-root=$(cd "$(dirname "$0")/.." && pwd)
-mkdir -p "$1"
-build=$(cd "$1" && pwd)
-jobs=${ORVO_JOBS:-$(nproc)}
+. "$(dirname "$0")/common.sh"
+script_start BUILD_DIR 1 1 "$@"
 
 "$root/scripts/build-expat-mingw.sh" "$build/expat"
 expat=$build/expat/install

@@ -47,16 +47,8 @@ std::int64_t now_ms() {
 }
 
 local_time local_time_at(std::int64_t instant) {
-    const SYSTEMTIME fields = local_fields(instant);
-    local_time local;
-    local.year = fields.wYear;
-    local.month = fields.wMonth;
-    local.day = fields.wDay;
-    local.hour = fields.wHour;
-    local.minute = fields.wMinute;
-    local.second = fields.wSecond;
-    local.millisecond = fields.wMilliseconds;
-    return local;
+    const SYSTEMTIME f = local_fields(instant);
+    return {f.wYear, f.wMonth, f.wDay, f.wHour, f.wMinute, f.wSecond, f.wMilliseconds};
 }
 
 std::int64_t next_local_midnight(std::int64_t instant) {

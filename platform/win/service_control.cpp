@@ -54,14 +54,10 @@ bool set_service_status(service_status_handle handle, const service_status& stat
     if (console_dispatcher_runs()) {
         return console_set_status(handle, status);
     }
-    SERVICE_STATUS sent{};
-    sent.dwServiceType = status.service_type;
-    sent.dwCurrentState = status.current_state;
-    sent.dwControlsAccepted = status.controls_accepted;
-    sent.dwWin32ExitCode = status.win32_exit_code;
-    sent.dwServiceSpecificExitCode = status.service_specific_exit_code;
-    sent.dwCheckPoint = status.check_point;
-    sent.dwWaitHint = status.wait_hint;
+    SERVICE_STATUS sent{status.service_type,     status.current_state,
+                        status.controls_accepted, status.win32_exit_code,
+                        status.service_specific_exit_code, status.check_point,
+                        status.wait_hint};
     return SetServiceStatus(static_cast<SERVICE_STATUS_HANDLE>(handle), &sent) != FALSE;
 }
 

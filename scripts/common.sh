@@ -1,10 +1,10 @@
-# What every benchmark script does first; sourced by them.
+# What the build, test and benchmark scripts share; sourced by them.
 
-# bench_start USAGE MIN MAX "$@": exits 2, with "usage: SCRIPT USAGE", unless the script was
+# script_start USAGE MIN MAX "$@": exits 2, with "usage: SCRIPT USAGE", unless the script was
 # given from MIN to MAX arguments; sets `root` (the repository), `build` (the first
 # argument, the build tree, made when missing) and `jobs` (the build's parallelism,
 # ORVO_JOBS or every processor).
-bench_start() {
+script_start() {
     local usage=$1 min=$2 max=$3
     shift 3
     if [ $# -lt "$min" ] || [ $# -gt "$max" ]; then
