@@ -90,3 +90,9 @@ void report_no_parameters(const std::string& method) {
          << "\r\n";
     write_diagnostic(line);
 }
+
+void report_unpassable_option(const std::string& problem) {
+    std::ostringstream line;
+    line << "error: " << problem << "\r\n";
+    write_diagnostic(line);
+}

@@ -22,6 +22,8 @@ void report_class_threw(const std::string& class_name, const std::string& except
 // the start method "NAME" of "CLASS" threw EXCEPTION_CLASS.
 void report_start_threw(const std::string& method, const std::string& class_name,
                         const std::string& exception_class);
+// "error: " and `problem` (vm_options.h: an option the VM cannot be given).
+void report_unpassable_option(const std::string& problem);
 
 // Lines written where nothing may be allocated (a signal handler of the Java VM): fixed
 // bytes, one write.

@@ -1,14 +1,13 @@
 #include "javahost/java_vm.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "javahost/diagnostic.h"
 #include "javahost/service_class.h"
 #include "javahost/vm_end_hooks.h"
+#include "javahost/vm_options.h"
 #include "platform/control_signals.h"
 #include "platform/last_error.h"
-#include "platform/path_list.h"
 
 JavaVM* java_vm = nullptr;
 platform::library_handle jvm_library = nullptr;
@@ -18,32 +17,14 @@ namespace {
 
 using create_vm_function = jint(JNICALL*)(JavaVM**, void**, void*);
 
-// Settings files separate class path entries with ";" on every system, and the generated
-// class-path option keeps that form. A JVM whose own separator differs would read the whole
-// list as one missing path, so such an option is handed to it translated. Returns the text
-// to pass: the entry itself, or its translation kept in `translated`.
-char* text_for_jvm(std::string& option, std::list<std::string>& translated) {
-    static const std::string class_path = "-Djava.class.path=";
-    if (platform::path_list_separator == ';' ||
-        option.compare(0, class_path.size(), class_path) != 0) {
-        return option.data();
-    }
-    std::string& copy = translated.emplace_back(option);
-    std::replace(copy.begin() + static_cast<std::ptrdiff_t>(class_path.size()), copy.end(), ';',
-                 platform::path_list_separator);
-    return copy.data();
-}
-
-// One option per entry, pointing into the entries themselves (or their translations): the
-// VM copies what it keeps while it is being created, and both outlive the call. The hooks
-// through which the VM tells the host that it ends the process come last, after every
-// configured option.
-std::vector<JavaVMOption> make_options(std::list<std::string>& options,
-                                       std::list<std::string>& translated) {
+// One option per text, pointing into the texts themselves: the VM copies what it keeps while
+// it is being created, and they outlive the call. The hooks through which the VM tells the
+// host that it ends the process come last, after every configured option.
+std::vector<JavaVMOption> make_options(std::list<std::string>& texts) {
     std::vector<JavaVMOption> array;
-    array.reserve(options.size() + 2);
-    for (std::string& option : options) {
-        array.push_back({text_for_jvm(option, translated), nullptr});
+    array.reserve(texts.size() + 2);
+    for (std::string& text : texts) {
+        array.push_back({text.data(), nullptr});
     }
     static char exit_option[] = "exit";
     static char abort_option[] = "abort";
@@ -54,9 +35,8 @@ std::vector<JavaVMOption> make_options(std::list<std::string>& options,
 
 // Calls JNI_CreateJavaVM, which fills java_vm and `env` on success. The JNIEnv is not kept
 // beyond create_java_vm: each later use attaches its own thread.
-jint call_create(create_vm_function create, std::list<std::string>& options, JNIEnv*& env) {
-    std::list<std::string> translated;
-    std::vector<JavaVMOption> array = make_options(options, translated);
+jint call_create(create_vm_function create, std::list<std::string>& texts, JNIEnv*& env) {
+    std::vector<JavaVMOption> array = make_options(texts);
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_6;
     arguments.nOptions = static_cast<jint>(array.size());
@@ -108,11 +88,22 @@ create_vm_function open_library(const std::string& path, int& result, vm_failure
 
 int create_java_vm(settings_record& record, vm_failure* failure) {
     host_settings = &record;
+    // Before anything is loaded: an option the VM cannot be given would reach it as another
+    // text, naming files that are not there.
+    std::list<std::string> texts;
+    std::string problem;
+    if (!vm_option_texts(record.options, texts, problem)) {
+        report_unpassable_option(problem);
+        if (failure != nullptr) {
+            *failure = {0, problem};
+        }
+        return create_bad_option;
+    }
     vm_failure found;
     int result = create_ok;
     const create_vm_function create = open_library(record.dll_path, result, found);
     JNIEnv* env = nullptr;
-    if (create != nullptr && call_create(create, record.options, env) != JNI_OK) {
+    if (create != nullptr && call_create(create, texts, env) != JNI_OK) {
         // Whatever the library left there, there is no VM to use or destroy, and no system
         // error of its making to report.
         java_vm = nullptr;

@@ -5,10 +5,6 @@
 
 namespace platform {
 
-// The value of `name` as the system's narrow calls give it (in the ANSI code page on
-// Windows), for a path handed to narrow calls; empty when the variable is not set.
-std::string environment_value(const char* name);
-
 // The value of `name` in UTF-8, as the settings' values are written; empty when the
 // variable is not set.
 std::string environment_value_utf8(const std::string& name);

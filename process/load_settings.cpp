@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "javahost/class_path.h"
+#include "javahost/vm_options.h"
 #include "platform/current_directory.h"
 #include "platform/last_error.h"
 #include "process/process_settings.h"
@@ -72,4 +73,13 @@ process_load load_process_settings(const std::string& path, settings_record& rec
         load.failure = settings_failure{settings_failure::kind::other, error.what(), 0, {}, {}};
     }
     return load;
+}
+
+std::optional<settings_failure> unpassable_option(const settings_record& record) {
+    std::list<std::string> texts;
+    std::string problem;
+    if (vm_option_texts(record.options, texts, problem)) {
+        return std::nullopt;
+    }
+    return settings_failure{settings_failure::kind::vm_option, problem, 0, {}, {}};
 }

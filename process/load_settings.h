@@ -24,9 +24,11 @@ struct settings_failure {
         syntax,            // the file is not well-formed XML: `syntax`
         document,          // it is not a usable settings document: `document`
         working_directory, // the working directory cannot be entered
+        vm_option,         // an option holds a character the Java VM cannot be given: `reason`
         other,             // anything else (out of memory): `reason`
     } what = kind::other;
-    std::string reason;     // file, working directory: the system's words (no final period)
+    std::string reason;     // file, working directory: the system's words (no final period);
+                            // vm_option: the words of the host's line, without "error: "
     std::uint32_t code = 0; // file, working directory: the system's code (0: orvo's own reason)
     std::optional<MXML::SyntaxException> syntax;
     std::optional<load_exception> document;
@@ -44,3 +46,7 @@ struct process_load {
 // moves. Stops at the first failure: nothing after it is done.
 process_load load_process_settings(const std::string& path, settings_record& record,
                                    settings_observer* observer = nullptr);
+
+// The first option of `record` that the Java VM cannot be given on this system, as a failure
+// (the service meets it when it creates the VM, its logs open); none when every one passes.
+std::optional<settings_failure> unpassable_option(const settings_record& record);

@@ -15,7 +15,7 @@ test_packages=(
     googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 msitools wixl
     dpkg-dev debian-archive-keyring zip unzip lintian logrotate systemd
-    time
+    time locales
     podman runc debootstrap
 )
 case "${1:-all}" in

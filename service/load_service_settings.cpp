@@ -44,6 +44,7 @@ std::uint32_t report_failure(const std::string& path, const settings_failure& fa
         write_host_failure("change to working directory \"" + settings.working_directory + "\"",
                            failure.reason);
         return platform::service_exit_code_for(failure.code, exit_bad_directory);
+    case settings_failure::kind::vm_option: // the load itself never gives it
     case settings_failure::kind::other:
         write_settings_error(path, failure.reason);
         break;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "platform/control_signals.h"
 #include "platform/last_error.h"
 #include "platform/malloc_arenas.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
     platform::keep_vm_signals_away();
     platform::keep_initial_standard_error();
     platform::limit_malloc_arenas();
+    argv = platform::utf8_arguments(argc, argv);
     const run_mode mode = mode_of(argc, argv);
     if (mode == run_mode::help || mode == run_mode::version) {
         mode == run_mode::help ? print_usage() : print_version();

@@ -4,6 +4,7 @@
 
 #include "javahost/java_vm.h"
 #include "javahost/server.h"
+#include "platform/event_log.h"
 #include "platform/last_error.h"
 #include "platform/service_control.h"
 #include "platform/standard_handles.h"
@@ -134,6 +135,12 @@ start_outcome start_service_work() {
     vm_failure not_created;
     const int created = create_java_vm(settings, &not_created);
     platform::release_control_requests();
+    if (created == create_bad_option) {
+        // A mistake of the settings, as one the reader finds: the line is in the stderr log,
+        // and also in the event log, where an operator looks first.
+        platform::report_error_event("error: " + not_created.reason + "\r\n");
+        return failed(exit_bad_configuration);
+    }
     if (created != create_ok) {
         return failed(platform::service_exit_code_for(not_created.code, exit_start_failed));
     }

@@ -225,6 +225,34 @@ TEST_F(SettingsWarnings, LogFolderThatThisUserMayNotWrite) {
 }
 #endif
 
+#ifndef _WIN32
+// The names a folder's listing adds to the class path need not be UTF-8, as the settings'
+// own are (the parser delivers them so): the Java VM reads the class path as text, and
+// would not find such a file.
+TEST_F(SettingsWarnings, AJarNameThatIsNotUtf8) {
+    fs::create_directory(dir / "named");
+    for (const char* name :
+         {"caf\xe9.jar", "\xed\xa0\x80.jar", "caf\xc3\xa9.jar", "\xf0\x9f\x9a\x80.jar"}) {
+        write_file(dir / "named/" + name, "");
+    }
+    std::vector<settings_warning> warnings =
+        check("LOG\n  <jvm dll_path='@/jvm/libjvm.so' class_path='@/named/*'/>\nSERVER");
+    std::sort(warnings.begin(), warnings.end(),
+              [](const auto& a, const auto& b) { return a.message < b.message; });
+    ASSERT_EQ(warnings.size(), 2u) << shown(warnings);
+    for (const settings_warning& warning : warnings) {
+        EXPECT_EQ(warning.kind, "path_not_utf8");
+        EXPECT_EQ(warning.line, 3u);
+    }
+    EXPECT_NE(warnings[0].message.find("/named/\\xed\\xa0\\x80.jar\", whose name is not UTF-8"),
+              std::string::npos)
+        << warnings[0].message;
+    EXPECT_NE(warnings[1].message.find("/named/caf\\xe9.jar\", whose name is not UTF-8"),
+              std::string::npos)
+        << warnings[1].message;
+}
+#endif
+
 // A file that does not load: the warnings of the elements before its error, none about the
 // document as a whole, none of the element that failed.
 TEST_F(SettingsWarnings, BeforeALoadError) {

@@ -5,13 +5,9 @@
 
 namespace platform {
 
-std::string environment_value(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : std::string();
-}
-
 std::string environment_value_utf8(const std::string& name) {
-    return environment_value(name.c_str());
+    const char* value = std::getenv(name.c_str());
+    return value != nullptr ? value : std::string();
 }
 
 void set_environment_value_utf8(const std::string& name, const std::string& value) {

@@ -1,14 +1,15 @@
-// Run-time loading on Windows: LoadLibraryA, GetProcAddress, FreeLibrary.
+// Run-time loading on Windows: LoadLibraryW, GetProcAddress, FreeLibrary.
 #include "platform/dynamic_library.h"
 
 #include <windows.h>
 
+#include "platform/win/wide_text.h"
+
 namespace platform {
 
 library_handle load_library(const std::string& name) {
-    // The narrow call on purpose: the configured name passes unchanged, with the
-    // system's standard search order.
-    return LoadLibraryA(name.c_str());
+    // The configured name as written, with the system's standard search order.
+    return LoadLibraryW(wide_text(name).c_str());
 }
 
 library_function find_function(library_handle library, const char* name) {
@@ -23,11 +24,11 @@ void free_library(library_handle library) {
 
 std::string library_error() {
     const DWORD code = GetLastError();
-    char* message = nullptr;
-    const DWORD length = FormatMessageA(
+    wchar_t* message = nullptr;
+    const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&message), 0, nullptr);
-    std::string text = length > 0 ? std::string(message, length) : std::string("unknown error");
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    std::string text = length > 0 ? utf8_text(message, length) : std::string("unknown error");
     LocalFree(message);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
         text.pop_back();

@@ -10,10 +10,6 @@ namespace platform {
 
 namespace {
 
-std::wstring wide(const std::string& text) {
-    return wide_text(text, CP_UTF8);
-}
-
 // The Universal C runtime, which every Java VM since JDK 11 is linked with, keeps its own
 // copy of the environment, made when it is first used: the block alone would not reach
 // it. Loaded here when it is not loaded yet, so that its copy is made now and kept up to
@@ -36,19 +32,8 @@ void set_in_universal_c_runtime(const std::wstring& name, const std::wstring& va
 
 } // namespace
 
-std::string environment_value(const char* name) {
-    const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
-    if (size == 0) {
-        return std::string();
-    }
-    std::string value(size, '\0');
-    const DWORD length = GetEnvironmentVariableA(name, value.data(), size);
-    value.resize(length < size ? length : 0);
-    return value;
-}
-
 std::string environment_value_utf8(const std::string& name) {
-    const std::wstring wide_name = wide(name);
+    const std::wstring wide_name = wide_text(name);
     const DWORD size = GetEnvironmentVariableW(wide_name.c_str(), nullptr, 0);
     if (size == 0) {
         return std::string();
@@ -56,13 +41,13 @@ std::string environment_value_utf8(const std::string& name) {
     std::wstring value(size, L'\0');
     const DWORD length = GetEnvironmentVariableW(wide_name.c_str(), value.data(), size);
     value.resize(length < size ? length : 0);
-    return narrow_text(value.c_str(), CP_UTF8);
+    return utf8_text(value.c_str());
 }
 
 void set_environment_value_utf8(const std::string& name, const std::string& value) {
     const DWORD saved_error = GetLastError();
-    const std::wstring wide_name = wide(name);
-    const std::wstring wide_value = wide(value);
+    const std::wstring wide_name = wide_text(name);
+    const std::wstring wide_value = wide_text(value);
     SetEnvironmentVariableW(wide_name.c_str(), value.empty() ? nullptr : wide_value.c_str());
     set_in_universal_c_runtime(wide_name, wide_value);
     SetLastError(saved_error);

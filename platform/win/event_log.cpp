@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "platform/win/wide_text.h"
+
 namespace platform {
 
 namespace {
@@ -21,11 +23,12 @@ std::string without_line_end(const std::string& line) {
 
 void report_error_event(const std::string& line) {
     const DWORD saved_error = GetLastError();
-    const HANDLE source = RegisterEventSourceA(nullptr, event_source_name);
+    const HANDLE source = RegisterEventSourceW(nullptr, wide_text(event_source_name).c_str());
     if (source != nullptr) {
-        const std::string text = without_line_end(line);
-        const char* strings[] = {text.c_str()};
-        ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, host_error_event, nullptr, 1, 0, strings,
+        // The wide call: the line quotes paths, which may hold any character.
+        const std::wstring text = wide_text(without_line_end(line));
+        const wchar_t* strings[] = {text.c_str()};
+        ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, host_error_event, nullptr, 1, 0, strings,
                      nullptr);
         DeregisterEventSource(source);
     }

@@ -40,7 +40,7 @@ bool equal_names(const std::string& a, const char* b) {
 }
 
 std::wstring upper_case(const std::string& name) {
-    std::wstring text = wide_text(name, CP_ACP);
+    std::wstring text = wide_text(name);
     LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.c_str(), static_cast<int>(text.size()),
                  text.data(), static_cast<int>(text.size()));
     return text;
@@ -76,17 +76,18 @@ std::string sid_text(PSID sid) {
     return result;
 }
 
-// "DOMAIN\name" as the system names `sid`, or the identifier itself.
+// "DOMAIN\name" as the system names `sid`, or the identifier itself. Names of accounts and
+// domains may be in any language.
 std::string sid_name(PSID sid, const std::string& text) {
-    char name[256];
-    char domain[256];
-    DWORD name_size = sizeof name;
-    DWORD domain_size = sizeof domain;
+    wchar_t name[256];
+    wchar_t domain[256];
+    DWORD name_size = 256;
+    DWORD domain_size = 256;
     SID_NAME_USE use;
-    if (!LookupAccountSidA(nullptr, sid, name, &name_size, domain, &domain_size, &use)) {
+    if (!LookupAccountSidW(nullptr, sid, name, &name_size, domain, &domain_size, &use)) {
         return text;
     }
-    return domain[0] != '\0' ? std::string(domain) + "\\" + name : std::string(name);
+    return domain[0] != L'\0' ? utf8_text(domain) + "\\" + utf8_text(name) : utf8_text(name);
 }
 
 // Rights that let their holder change what a file holds, or what a folder holds.
@@ -100,8 +101,8 @@ struct security_descriptor {
 };
 
 DWORD read_dacl(const std::string& path, security_descriptor& security) {
-    return GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                 nullptr, &security.dacl, nullptr, &security.descriptor);
+    return GetNamedSecurityInfoW(wide_text(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                 nullptr, nullptr, &security.dacl, nullptr, &security.descriptor);
 }
 
 constexpr DWORD read_rights = FILE_GENERIC_READ;
@@ -165,18 +166,18 @@ bool resolve_account(const std::string& account, resolved_account& resolved,
     const std::string looked_up = account.compare(0, 2, ".\\") == 0 ? account.substr(2) : account;
     BYTE sid[SECURITY_MAX_SID_SIZE];
     DWORD sid_size = sizeof sid;
-    char domain[256];
-    DWORD domain_size = sizeof domain;
+    wchar_t domain[256];
+    DWORD domain_size = 256;
     SID_NAME_USE use;
-    if (!LookupAccountNameA(nullptr, looked_up.c_str(), sid, &sid_size, domain, &domain_size,
-                            &use)) {
+    if (!LookupAccountNameW(nullptr, wide_text(looked_up).c_str(), sid, &sid_size, domain,
+                            &domain_size, &use)) {
         failure = failure_of(GetLastError());
         return false;
     }
     const std::string::size_type separator = account.find('\\');
     const std::string bare =
         separator == std::string::npos ? account : account.substr(separator + 1);
-    resolved = {domain[0] != '\0' ? std::string(domain) + "\\" + bare : bare, sid_text(sid)};
+    resolved = {domain[0] != L'\0' ? utf8_text(domain) + "\\" + bare : bare, sid_text(sid)};
     return true;
 }
 
@@ -190,20 +191,20 @@ bool grant_access(const std::string& path, const std::string& sid, file_access a
         result = GetLastError();
     }
     if (result == ERROR_SUCCESS) {
-        EXPLICIT_ACCESSA entry{};
+        EXPLICIT_ACCESSW entry{};
         entry.grfAccessPermissions = access == file_access::read ? read_rights : modify_rights;
         entry.grfAccessMode = GRANT_ACCESS;
         entry.grfInheritance =
             access == file_access::read ? NO_INHERITANCE : SUB_CONTAINERS_AND_OBJECTS_INHERIT;
         entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
         entry.Trustee.TrusteeType = TRUSTEE_IS_UNKNOWN;
-        entry.Trustee.ptstrName = static_cast<LPSTR>(trustee);
-        result = SetEntriesInAclA(1, &entry, security.dacl, &updated);
+        entry.Trustee.ptstrName = static_cast<LPWSTR>(trustee);
+        result = SetEntriesInAclW(1, &entry, security.dacl, &updated);
     }
     if (result == ERROR_SUCCESS) {
-        result =
-            SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
-                                  DACL_SECURITY_INFORMATION, nullptr, nullptr, updated, nullptr);
+        std::wstring wide = wide_text(path);
+        result = SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                       nullptr, nullptr, updated, nullptr);
     }
     LocalFree(updated);
     LocalFree(trustee);
@@ -238,18 +239,20 @@ bool access_held(const std::string& path, const std::string& sid, std::optional<
 }
 
 bool access_lists_kept() {
-    char folder[MAX_PATH + 1];
-    char file[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof folder, folder);
-    if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "orv", 0, file) == 0) {
+    // The wide calls: the temporary folder is in the user's profile, named in any language.
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t file[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"orv", 0, file) == 0) {
         return true;
     }
+    const std::string path = utf8_text(file);
     const char local_service[] = "S-1-5-19";
     std::optional<file_access> held;
     system_failure failure;
-    const bool kept = !grant_access(file, local_service, file_access::read, failure) ||
-                      !access_held(file, local_service, held, failure) || held.has_value();
-    DeleteFileA(file);
+    const bool kept = !grant_access(path, local_service, file_access::read, failure) ||
+                      !access_held(path, local_service, held, failure) || held.has_value();
+    DeleteFileW(file);
     return kept;
 }
 
@@ -279,31 +282,31 @@ bool other_writers(const std::string& path, const std::string& own_sid,
 }
 
 std::string full_path(const std::string& path) {
-    const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    const std::wstring wide = wide_text(path);
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0) {
         return path;
     }
-    std::string result(size, '\0');
-    const DWORD length = GetFullPathNameA(path.c_str(), size, result.data(), nullptr);
-    result.resize(length < size ? length : 0);
-    return result.empty() ? path : result;
+    std::wstring result(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, result.data(), nullptr);
+    return length > 0 && length < size ? utf8_text(result.c_str(), length) : path;
 }
 
 std::string program_path() {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
-            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length < path.size()) {
-            path.resize(length);
-            return path;
+            return utf8_text(path.c_str(), length);
         }
         path.resize(path.size() * 2);
     }
 }
 
 bool create_folders(const std::string& path, system_failure& failure) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring wide = wide_text(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return true;
     }
@@ -312,12 +315,33 @@ bool create_folders(const std::string& path, system_failure& failure) {
         !create_folders(path.substr(0, separator), failure)) {
         return false;
     }
-    if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
         failure = failure_of(GetLastError());
         return false;
     }
     return true;
 }
+
+namespace {
+
+// One line typed at the console, in UTF-8: read as bytes it would come in the console's
+// code page, which holds few of the characters a password may have.
+bool read_console_line(HANDLE input, std::string& line) {
+    std::wstring text;
+    wchar_t unit = 0;
+    DWORD count = 0;
+    bool ended = false;
+    while (!ended && ReadConsoleW(input, &unit, 1, &count, nullptr) && count == 1) {
+        ended = unit == L'\n';
+        if (!ended) {
+            text += unit;
+        }
+    }
+    line = utf8_text(text.c_str(), text.size());
+    return ended || !text.empty();
+}
+
+} // namespace
 
 std::optional<std::string> read_secret(const std::string& prompt) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
@@ -328,7 +352,8 @@ std::optional<std::string> read_secret(const std::string& prompt) {
         SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
     }
     std::string line;
-    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    const bool read =
+        console ? read_console_line(input, line) : static_cast<bool>(std::getline(std::cin, line));
     if (console) {
         SetConsoleMode(input, mode);
     }

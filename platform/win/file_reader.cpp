@@ -1,7 +1,6 @@
 // The settings file read through the C runtime in text mode, as it always has been: a
 // carriage return and line feed pair arrives as one line feed (a syntax error's byte index
-// counts it so), and nothing after a Ctrl-Z. The path is in the ANSI code page, as the
-// command line gives it.
+// counts it so), and nothing after a Ctrl-Z. The path is opened by its wide name.
 #include "platform/file_reader.h"
 
 #include <cerrno>
@@ -33,7 +32,7 @@ file_reader::~file_reader() {
 }
 
 bool file_reader::open(const std::string& path, read_failure& failure) {
-    const std::wstring wide = wide_text(path, CP_ACP);
+    const std::wstring wide = wide_text(path);
     // The C runtime refuses a folder with "Access is denied", which would send the
     // operator to the permissions; say what the path is instead.
     const DWORD attributes = GetFileAttributesW(wide.c_str());

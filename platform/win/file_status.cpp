@@ -1,14 +1,16 @@
-// What a path names, on Windows: GetFileAttributesA. Both "\" and "/" separate folders.
+// What a path names, on Windows: GetFileAttributesW. Both "\" and "/" separate folders.
 #include "platform/file_status.h"
 
 #include <windows.h>
 
 #include <vector>
 
+#include "platform/win/wide_text.h"
+
 namespace platform {
 
 path_kind kind_of_path(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(wide_text(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return path_kind::missing;
     }
@@ -68,10 +70,11 @@ bool is_drive_letter(char c) {
 std::vector<char> security_of(const std::string& path) {
     const SECURITY_INFORMATION parts =
         OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    const std::wstring wide = wide_text(path);
     DWORD size = 0;
-    GetFileSecurityA(path.c_str(), parts, nullptr, 0, &size);
+    GetFileSecurityW(wide.c_str(), parts, nullptr, 0, &size);
     std::vector<char> descriptor(size);
-    if (size == 0 || !GetFileSecurityA(path.c_str(), parts, descriptor.data(), size, &size)) {
+    if (size == 0 || !GetFileSecurityW(wide.c_str(), parts, descriptor.data(), size, &size)) {
         descriptor.clear();
     }
     return descriptor;
@@ -115,7 +118,7 @@ bool is_absolute_path(const std::string& path) {
 // The read-only attribute keeps a file from being written but not a folder from receiving
 // files; beyond it, the access list decides.
 bool may_write(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(wide_text(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return false;
     }

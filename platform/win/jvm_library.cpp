@@ -11,23 +11,29 @@
 #include "platform/dynamic_library.h"
 #include "platform/environment.h"
 #include "platform/file_status.h"
+#include "platform/win/wide_text.h"
 
 namespace platform {
 
 namespace {
 
 std::string full_path(const std::string& path) {
-    const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    const std::wstring wide = wide_text(path);
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0) {
         return std::string();
     }
-    std::string full(size, '\0');
-    const DWORD length = GetFullPathNameA(path.c_str(), size, full.data(), nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
     if (length == 0 || length >= size) {
         return std::string();
     }
-    full.resize(length);
-    return full;
+    return utf8_text(full.c_str(), length);
+}
+
+// Names compare as the file system compares them: letter case aside, in every script.
+bool same_name(const std::string& a, const std::string& b) {
+    return lstrcmpiW(wide_text(a).c_str(), wide_text(b).c_str()) == 0;
 }
 
 // The folder part of a full path; a drive's root keeps its separator ("C:\").
@@ -46,7 +52,7 @@ std::string parent_folder(const std::string& path) {
 bool is_named(const std::string& folder, const char* name) {
     const std::string::size_type start = folder.find_last_of("\\/");
     const std::string last = start == std::string::npos ? folder : folder.substr(start + 1);
-    return lstrcmpiA(last.c_str(), name) == 0;
+    return same_name(last, name);
 }
 
 // A runtime keeps jvm.dll in bin\server (bin\client for a 32-bit client VM) and the DLLs
@@ -58,21 +64,21 @@ std::string runtime_folder(const std::string& library_folder) {
     return library_folder;
 }
 
-std::string dll_directory() {
-    const DWORD size = GetDllDirectoryA(0, nullptr);
+std::wstring dll_directory() {
+    const DWORD size = GetDllDirectoryW(0, nullptr);
     if (size == 0) {
-        return std::string();
+        return std::wstring();
     }
-    std::string folder(size, '\0');
-    const DWORD length = GetDllDirectoryA(size, folder.data());
+    std::wstring folder(size, L'\0');
+    const DWORD length = GetDllDirectoryW(size, folder.data());
     folder.resize(length < size ? length : 0);
     return folder;
 }
 
-std::string system_folder(UINT(WINAPI* query)(LPSTR, UINT)) {
-    char folder[MAX_PATH + 1];
-    const UINT length = query(folder, sizeof folder);
-    return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string();
+std::string system_folder(UINT(WINAPI* query)(LPWSTR, UINT)) {
+    wchar_t folder[MAX_PATH + 1];
+    const UINT length = query(folder, MAX_PATH + 1);
+    return length > 0 && length <= MAX_PATH ? utf8_text(folder, length) : std::string();
 }
 
 // The loader looks again in a folder named twice (PATH often repeats the system's); the
@@ -82,7 +88,7 @@ void add_folder(std::vector<library_folder>& folders, const std::string& path, b
         return;
     }
     for (const library_folder& folder : folders) {
-        if (lstrcmpiA(folder.path.c_str(), path.c_str()) == 0) {
+        if (same_name(folder.path, path)) {
             return;
         }
     }
@@ -90,7 +96,7 @@ void add_folder(std::vector<library_folder>& folders, const std::string& path, b
 }
 
 void add_path_folders(std::vector<library_folder>& folders) {
-    const std::string path = environment_value("PATH");
+    const std::string path = environment_value_utf8("PATH");
     std::string::size_type start = 0;
     while (start <= path.size()) {
         std::string::size_type end = path.find(';', start);
@@ -107,12 +113,13 @@ void add_path_folders(std::vector<library_folder>& folders) {
 // LOAD_WITH_ALTERED_SEARCH_PATH adds the library's own folder, first, for this load.
 // A failed attempt leaves the DLL directory as it was.
 HMODULE load_with_runtime_folder(const std::string& full, const std::string& runtime) {
-    const std::string previous = dll_directory();
-    SetDllDirectoryA(runtime.c_str());
-    HMODULE library = LoadLibraryExA(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    const std::wstring previous = dll_directory();
+    SetDllDirectoryW(wide_text(runtime).c_str());
+    HMODULE library =
+        LoadLibraryExW(wide_text(full).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (library == nullptr) {
         const DWORD error = GetLastError();
-        SetDllDirectoryA(previous.empty() ? nullptr : previous.c_str());
+        SetDllDirectoryW(previous.empty() ? nullptr : previous.c_str());
         SetLastError(error);
     }
     return library;
@@ -130,9 +137,9 @@ std::string named_file(const std::string& path) {
 } // namespace
 
 library_handle load_jvm_library(const std::string& path) {
-    // The narrow call on purpose: the configured name passes unchanged, with the system's
-    // standard search order, which is all that a machine with the C runtime installed needs.
-    HMODULE library = LoadLibraryA(path.c_str());
+    // The system's standard search order first, which is all that a machine with the C
+    // runtime installed needs.
+    library_handle library = load_library(path);
     if (library != nullptr || GetLastError() != ERROR_MOD_NOT_FOUND) {
         return library;
     }
@@ -156,8 +163,8 @@ std::vector<library_folder> dependency_folders(const std::string& path) {
     const std::string own = parent_folder(full);
     add_folder(folders, own, false);
     add_folder(folders, runtime_folder(own), false);
-    const std::string windows = system_folder(GetWindowsDirectoryA);
-    add_folder(folders, system_folder(GetSystemDirectoryA), true);
+    const std::string windows = system_folder(GetWindowsDirectoryW);
+    add_folder(folders, system_folder(GetSystemDirectoryW), true);
     add_folder(folders, windows.empty() ? windows : in_folder(windows, "System"), true);
     add_folder(folders, windows, true);
     add_path_folders(folders);

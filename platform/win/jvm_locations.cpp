@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/environment.h"
+#include "platform/win/wide_text.h"
 
 namespace platform {
 
@@ -27,40 +28,40 @@ void add_runtime(std::vector<jvm_location>& locations, std::string home,
 }
 
 // A string value of `subkey`; empty when there is none.
-std::string registry_string(HKEY key, const char* subkey, const char* name) {
+std::string registry_string(HKEY key, const std::wstring& subkey, const wchar_t* name) {
     DWORD size = 0;
-    if (RegGetValueA(key, subkey, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+    if (RegGetValueW(key, subkey.c_str(), name, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
+            ERROR_SUCCESS ||
         size == 0) {
         return std::string();
     }
-    std::string value(size, '\0');
-    if (RegGetValueA(key, subkey, name, RRF_RT_REG_SZ, nullptr, value.data(), &size) !=
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegGetValueW(key, subkey.c_str(), name, RRF_RT_REG_SZ, nullptr, value.data(), &size) !=
         ERROR_SUCCESS) {
         return std::string();
     }
-    value.resize(value.find('\0') == std::string::npos ? size : value.find('\0'));
-    return value;
+    return utf8_text(value.c_str());
 }
 
 // Every version registered under one JavaSoft key. A runtime of the old kind names its
 // JVM library itself (RuntimeLib), which is looked at first.
 void add_registered(std::vector<jvm_location>& locations, const std::string& key_name) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (javasoft + key_name).c_str(), 0,
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide_text(javasoft + key_name).c_str(), 0,
                       KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
         return;
     }
-    char version[256];
-    DWORD length = sizeof version;
-    for (DWORD index = 0; RegEnumKeyExA(key, index, version, &length, nullptr, nullptr, nullptr,
+    wchar_t version[256];
+    DWORD length = 256;
+    for (DWORD index = 0; RegEnumKeyExW(key, index, version, &length, nullptr, nullptr, nullptr,
                                         nullptr) == ERROR_SUCCESS;
-         ++index, length = sizeof version) {
-        const std::string source = "HKLM\\" + (javasoft + key_name) + "\\" + version;
-        const std::string library = registry_string(key, version, "RuntimeLib");
+         ++index, length = 256) {
+        const std::string source = "HKLM\\" + (javasoft + key_name) + "\\" + utf8_text(version);
+        const std::string library = registry_string(key, version, L"RuntimeLib");
         if (!library.empty()) {
             locations.push_back({library, source});
         }
-        add_runtime(locations, registry_string(key, version, "JavaHome"), source);
+        add_runtime(locations, registry_string(key, version, L"JavaHome"), source);
     }
     RegCloseKey(key);
 }
@@ -69,7 +70,7 @@ void add_registered(std::vector<jvm_location>& locations, const std::string& key
 
 std::vector<jvm_location> usual_jvm_locations() {
     std::vector<jvm_location> locations;
-    const std::string java_home = environment_value("JAVA_HOME");
+    const std::string java_home = environment_value_utf8("JAVA_HOME");
     if (!java_home.empty()) {
         add_runtime(locations, java_home, "JAVA_HOME");
     }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "platform/win/wide_text.h"
+
 namespace platform {
 
 std::uint32_t last_error() {
@@ -24,10 +26,11 @@ std::string last_error_text() {
 
 std::string error_text(std::uint32_t code) {
     const DWORD saved_error = GetLastError();
-    char buffer[512];
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, buffer, sizeof buffer, nullptr);
-    std::string text(buffer, length);
+    // In the system's language, which may hold any character: UTF-8 as all of orvo's text.
+    wchar_t buffer[512];
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, buffer, 512, nullptr);
+    std::string text = utf8_text(buffer, length);
     // The system's messages end with a period and a line end.
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
                              text.back() == '.')) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "platform/win/wide_text.h"
+
 namespace platform {
 
 namespace {
@@ -34,12 +36,12 @@ std::uint32_t result_of(BOOL succeeded) {
 std::uint32_t rename_file(const std::string& from, const std::string& to) {
     const last_error_kept kept;
     // Without MOVEFILE_REPLACE_EXISTING an existing file keeps its name.
-    return result_of(MoveFileExA(from.c_str(), to.c_str(), 0));
+    return result_of(MoveFileExW(wide_text(from).c_str(), wide_text(to).c_str(), 0));
 }
 
 std::uint32_t remove_file(const std::string& path) {
     const last_error_kept kept;
-    return result_of(DeleteFileA(path.c_str()));
+    return result_of(DeleteFileW(wide_text(path).c_str()));
 }
 
 bool file_size(file_handle file, std::uint64_t& size) {

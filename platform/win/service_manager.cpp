@@ -1,9 +1,9 @@
 // The service control manager's configuration calls (advapi32), and the registration of
 // the event log source.
 //
-// The wide calls, with the program's narrow strings taken in the ANSI code page as the
-// narrow calls would take them: Wine's CreateServiceA passes on only the first of several
-// dependencies.
+// The wide calls, with the program's strings in UTF-8: the service's command line names
+// paths, which may hold any character, and Wine's CreateServiceA passes on only the first of
+// several dependencies.
 #include "platform/service_manager.h"
 
 #include <windows.h>
@@ -19,11 +19,11 @@ namespace platform {
 namespace {
 
 std::wstring wide(const std::string& text) {
-    return wide_text(text, CP_ACP);
+    return wide_text(text);
 }
 
 std::string narrow(const wchar_t* text) {
-    return narrow_text(text, CP_ACP);
+    return utf8_text(text);
 }
 
 // "a\0b\0\0", as the manager takes a list of names.
@@ -166,6 +166,11 @@ SERVICE_STATUS_PROCESS status_of(SC_HANDLE service) {
 }
 
 const char event_source_key[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+
+// The event log source's registry key, below HKEY_LOCAL_MACHINE.
+std::wstring source_key() {
+    return wide(std::string(event_source_key) + event_source_name);
+}
 
 } // namespace
 
@@ -398,16 +403,16 @@ bool end_process(std::uint32_t process_id, std::uint32_t limit_ms, system_failur
 
 bool register_event_source(const std::string& message_file, system_failure& failure) {
     HKEY key = nullptr;
-    LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                                  (std::string(event_source_key) + event_source_name).c_str(), 0,
-                                  nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, source_key().c_str(), 0, nullptr, 0,
+                                  KEY_SET_VALUE, nullptr, &key, nullptr);
     if (result == ERROR_SUCCESS) {
         const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
-        result = RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ,
-                                reinterpret_cast<const BYTE*>(message_file.c_str()),
-                                static_cast<DWORD>(message_file.size() + 1));
+        const std::wstring file = wide(message_file);
+        result = RegSetValueExW(key, L"EventMessageFile", 0, REG_EXPAND_SZ,
+                                reinterpret_cast<const BYTE*>(file.c_str()),
+                                static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
         if (result == ERROR_SUCCESS) {
-            result = RegSetValueExA(key, "TypesSupported", 0, REG_DWORD,
+            result = RegSetValueExW(key, L"TypesSupported", 0, REG_DWORD,
                                     reinterpret_cast<const BYTE*>(&types), sizeof types);
         }
         RegCloseKey(key);
@@ -420,20 +425,18 @@ bool register_event_source(const std::string& message_file, system_failure& fail
 }
 
 std::string event_source_message_file() {
-    char value[MAX_PATH * 2];
-    DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE,
-                     (std::string(event_source_key) + event_source_name).c_str(),
-                     "EventMessageFile", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                     nullptr, value, &size) != ERROR_SUCCESS) {
+    wchar_t value[MAX_PATH * 2] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, source_key().c_str(), L"EventMessageFile",
+                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value,
+                     &size) != ERROR_SUCCESS) {
         return std::string();
     }
-    return std::string(value);
+    return narrow(value);
 }
 
 bool remove_event_source(system_failure& failure) {
-    const LONG result = RegDeleteKeyA(HKEY_LOCAL_MACHINE,
-                                      (std::string(event_source_key) + event_source_name).c_str());
+    const LONG result = RegDeleteKeyW(HKEY_LOCAL_MACHINE, source_key().c_str());
     if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
         failure = failure_of(static_cast<std::uint32_t>(result));
         return false;

@@ -1,7 +1,9 @@
-// The standard handles: files opened with CreateFileA and installed with SetStdHandle.
+// The standard handles: files opened with CreateFileW and installed with SetStdHandle.
 #include "platform/standard_handles.h"
 
 #include <windows.h>
+
+#include "platform/win/wide_text.h"
 
 namespace platform {
 
@@ -29,7 +31,7 @@ file_handle open_log_file(const std::string& path) {
     // Others may read, write, rename and delete the file while the service writes it: a
     // viewer that follows it, an operator's rotation. (A reader that itself allows read
     // sharing only is refused by the system while anyone writes the file.)
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+    const HANDLE file = CreateFileW(wide_text(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return reinterpret_cast<file_handle>(file);
@@ -44,9 +46,9 @@ bool names_open_file(const std::string& path, file_handle file) {
         return false;
     }
     // Asking for no access at all does not collide with the writer's sharing mode.
-    const HANDLE named =
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE named = CreateFileW(wide_text(path).c_str(), 0,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (named == INVALID_HANDLE_VALUE) {
         return false;
     }

@@ -11,6 +11,7 @@
 #endif
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -24,6 +25,7 @@
 #include "javahost/java_vm.h"
 #include "platform/dynamic_library.h"
 #include "platform/standard_error.h"
+#include "platform/vm_option_text.h"
 #include "test_support.h"
 
 namespace {
@@ -170,7 +172,7 @@ const host_scenario standin_scenarios[] = {
     // A class whose loading throws (its static initialiser) was found: its code failed, the
     // program's own failure. The line names what was thrown in UTF-8, beyond the basic plane
     // too, never in the VM's modified UTF-8. (A real VM says "not found" at the stop.)
-    {"a_class_whose_loading_throws_is_no_missing_class", "orvotest/BothStarts", "start", "stop", {}, vm_library::java_vm, "-Dstandin.throws=orvotest/BothStarts.<clinit>=orvotest/Инфо$Ошибка𐐀", 0, "class_threw",
+    {"a_class_whose_loading_throws_is_no_missing_class", "orvotest/BothStarts", "start", "stop", {}, vm_library::java_vm, "-Dstandin.throws=orvotest/BothStarts.<clinit>=orvotest/\\u{418}\\u{43d}\\u{444}\\u{43e}$\\u{41e}\\u{448}\\u{438}\\u{431}\\u{43a}\\u{430}\\u{10400}", 0, "class_threw",
      "described orvotest.Инфо$Ошибка𐐀\nerror: loading class \"orvotest/BothStarts\" threw orvotest.Инфо$Ошибка𐐀.\r\ndescribed orvotest.Инфо$Ошибка𐐀\nerror: loading class \"orvotest/BothStarts\" threw orvotest.Инфо$Ошибка𐐀.\r\n", {}},
     {"a_parameter_array_that_cannot_be_made", "orvotest/ArrayStart", "begin", "end", {}, vm_library::java_vm, "-Dstandin.fail=NewObjectArray", 0, "no_parameters", "described java.lang.OutOfMemoryError\nerror: couldn't create parameters for method \"begin\".\r\n", {"end ran"}},
 };
@@ -213,9 +215,9 @@ TEST_F(StandinHost, PassesTheOptionsInOrder) {
         lines creation;
     } cases[] = {
         {{}, {"JNI_CreateJavaVM version=00010006 options=2 ignoreUnrecognized=0"}},
-        {{"-Xmx64m", "", "-Dx=\xC3\xA9 y"},
+        {{"-Xmx64m", "", "-Dx=a y"},
          {"JNI_CreateJavaVM version=00010006 options=5 ignoreUnrecognized=0", "  option -Xmx64m",
-          "  option ", "  option -Dx=\xC3\xA9 y"}},
+          "  option ", "  option -Dx=a y"}},
     };
     for (const auto& c : cases) {
         clear_();
@@ -229,6 +231,69 @@ TEST_F(StandinHost, PassesTheOptionsInOrder) {
         EXPECT_EQ(calls(), expected);
         java_vm->DestroyJavaVM();
         platform::free_library(jvm_library);
+    }
+}
+
+// An option reaches the VM in the code page in which it reads its options (on Windows the
+// ANSI code page, which the Unix locale sets under Wine), never with a stand-in for a
+// character, not even a look-alike. One that the code page cannot hold fails the creation
+// before the library is loaded, with the line that names the option and the character.
+struct option_text_case {
+    std::uint32_t code_page; // 0: a VM that takes the bytes as they are
+    const char* option;
+    const char* received;  // what the VM receives; nullptr when the creation fails
+    const char* character; // the character that the failure names
+};
+
+// clang-format off
+const option_text_case option_text_cases[] = {
+    {0, "-Dp=Pr\xc3\xbc" "fung/\xd0\xa1\xd0\xbb/\xe6\x9c\x8d/\xf0\x9f\x9a\x80", "-Dp=Pr\xc3\xbc" "fung/\xd0\xa1\xd0\xbb/\xe6\x9c\x8d/\xf0\x9f\x9a\x80", nullptr},
+    {1252, "-Dp=C:\\Pr\xc3\xbc" "fung\\a.jar;", "-Dp=C:\\Pr\xfc" "fung\\a.jar;", nullptr},
+    {1252, "-Dp=C:\\Pr\xc3\xbc" "fung\\\xd0\xa1\xd0\xbb", nullptr, "\xd0\xa1"},
+    {1252, "-Dp=\xe6\x9c\x8d", nullptr, "\xe6\x9c\x8d"},
+    {1252, "-Dp=x\xf0\x9f\x9a\x80", nullptr, "\xf0\x9f\x9a\x80"},
+    {1252, "-Dp=\xc5\x81\xc3\xb3" "d\xc5\xba", nullptr, "\xc5\x81"}, // best fit: "L"
+    {1251, "-Dp=\xd0\xa1\xd0\xbb\xd1\x83\xd0\xb6\xd0\xb1\xd1\x8b", "-Dp=\xd1\xeb\xf3\xe6\xe1\xfb", nullptr},
+    {1251, "-Dp=\xd0\xa1\xd0\xbb/Pr\xc3\xbc" "fung", nullptr, "\xc3\xbc"}, // best fit: "u"
+    {1251, "-Dp=\xf0\x9f\x9a\x80", nullptr, "\xf0\x9f\x9a\x80"},
+    {65001, "-Dp=Pr\xc3\xbc" "fung/\xf0\x9f\x9a\x80", "-Dp=Pr\xc3\xbc" "fung/\xf0\x9f\x9a\x80", nullptr},
+};
+// clang-format on
+
+TEST_F(StandinHost, OptionsReachTheVmInItsCodePageOrNotAtAll) {
+    const std::uint32_t code_page = platform::vm_option_code_page();
+    int rows = 0;
+    for (const option_text_case& c : option_text_cases) {
+        if (c.code_page != code_page) {
+            continue;
+        }
+        ++rows;
+        SCOPED_TRACE(c.option);
+        clear_();
+        jvm_library = nullptr; // the last row's, released
+        config.options = {"-Dq=1", c.option};
+        const std::string err = captured([this] { created = create_java_vm(config); });
+        const lines creation = calls();
+        if (c.received != nullptr) {
+            EXPECT_EQ(created, create_ok);
+            // The creation's line, then each option: the one under test comes second.
+            EXPECT_EQ(creation.size() > 2 ? creation[2] : "",
+                      std::string("  option ") + c.received);
+            java_vm->DestroyJavaVM();
+            platform::free_library(jvm_library);
+            continue;
+        }
+        EXPECT_EQ(created, create_bad_option);
+        EXPECT_EQ(err, std::string("error: the option \"") + c.option + "\" holds \"" +
+                           c.character + "\", which this system's code page (" +
+                           std::to_string(code_page) +
+                           ") cannot pass to the Java VM; use a path without it, or a system "
+                           "code page that holds it.\r\n");
+        EXPECT_EQ(jvm_library, nullptr);
+        EXPECT_EQ(creation, lines{}) << "the library is never loaded";
+    }
+    if (rows == 0) {
+        GTEST_SKIP() << "no cases for the code page " << code_page;
     }
 }
 

@@ -6,7 +6,9 @@
 //   -Dstandin.class=a/B               a class
 //   -Dstandin.method=a/B.name(desc)V  a static method of a class
 //   -Dstandin.throws=a/B.name         that method throws a java/lang/RuntimeException
-//   -Dstandin.throws=a/B.name=c/D     that method throws a c/D (a name in UTF-8)
+//   -Dstandin.throws=a/B.name=c/D     that method throws a c/D (a name in UTF-8, "\u{HEX}"
+//                                     for a character the system's code page lacks: on
+//                                     Windows the options come in the ANSI code page)
 //   -Dstandin.throws=a/B.<clinit>     loading the class throws a
 //                                     java/lang/ExceptionInInitializerError, as when its
 //                                     static initialiser throws; =c/D: a c/D

@@ -1,5 +1,6 @@
 // The stand-in's invocation side: creation, attaching, destruction, and the record.
 #include <cstdio>
+#include <string>
 
 #include "standin.h"
 
@@ -32,6 +33,43 @@ void add_method(vm_state& vm, const std::string& value) {
     vm.methods.push_back(std::move(method));
 }
 
+void append_utf8(std::string& text, char32_t code) {
+    if (code < 0x80) {
+        text += static_cast<char>(code);
+    } else if (code < 0x800) {
+        text += static_cast<char>(0xC0 | code >> 6);
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        text += static_cast<char>(0xE0 | code >> 12);
+        text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | code >> 18);
+        text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// `text` with each "\u{HEX}" replaced by that character in UTF-8. On Windows the options
+// reach a VM in the ANSI code page, which holds few characters: a name beyond it is
+// written so.
+std::string unescaped(const std::string& text) {
+    std::string result;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::size_t close =
+            text.compare(i, 3, "\\u{") == 0 ? text.find('}', i) : std::string::npos;
+        if (close == std::string::npos) {
+            result += text[i];
+            continue;
+        }
+        append_utf8(result, static_cast<char32_t>(
+                                std::stoul(text.substr(i + 3, close - i - 3), nullptr, 16)));
+        i = close;
+    }
+    return result;
+}
+
 // False for an unknown stand-in key or "-X" option.
 bool configure(vm_state& vm, const std::string& option) {
     if (starts_with(option, "-X")) {
@@ -49,7 +87,7 @@ bool configure(vm_state& vm, const std::string& option) {
     } else if (key == "method") {
         add_method(vm, value);
     } else if (key == "throws") {
-        vm.throwing.push_back(value);
+        vm.throwing.push_back(unescaped(value));
     } else if (key == "fail") {
         vm.failing.push_back(value);
     } else if (key == "end") {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "javahost/start_check.h"
+#include "platform/command_line.h"
 #include "platform/standard_output_aside.h"
 #include "process/load_settings.h"
 #include "tools/orvo_check/record_report.h"
@@ -75,6 +76,8 @@ int check_jvm(bool json, const std::vector<std::string>& env_values,
 } // namespace
 
 int main(int argc, char** argv) {
+    argv = platform::utf8_arguments(argc, argv);
+    platform::show_utf8_on_console();
     arguments parsed;
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::cout << usage;
@@ -93,9 +96,13 @@ int main(int argc, char** argv) {
     // here. Then this process is set up as the service's would be: the class path is
     // expanded in the working directory, and the Java VM of --jvm is created there with the
     // same environment. A file that does not load is reported with the warnings found
-    // before its error.
+    // before its error, and so are options that the Java VM cannot be given on this system,
+    // on which the service's start fails.
     settings_checker checker(parsed.path);
-    const process_load load = load_process_settings(parsed.path, settings, &checker);
+    process_load load = load_process_settings(parsed.path, settings, &checker);
+    if (!load.failure) {
+        load.failure = unpassable_option(settings);
+    }
     const std::vector<settings_warning> warnings = checker.warnings();
     if (load.failure) {
         if (parsed.json) {

@@ -29,6 +29,8 @@ const char* result_name(int created) {
         return "no_library";
     case create_no_entry_point:
         return "no_entry_point";
+    case create_bad_option:
+        return "bad_option";
     default:
         return "vm_failed";
     }

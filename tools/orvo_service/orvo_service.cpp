@@ -3,11 +3,14 @@
 #include <iostream>
 #include <string>
 
+#include "platform/command_line.h"
 #include "tools/orvo_service/service_actions.h"
 #include "tools/orvo_service/service_command.h"
 #include "tools/orvo_service/service_output.h"
 
 int main(int argc, char** argv) {
+    argv = platform::utf8_arguments(argc, argv);
+    platform::show_utf8_on_console();
     service_command command;
     std::string problem;
     if (!parse_service_command(argc, argv, command, problem)) {

@@ -190,6 +190,10 @@ bool plan_service(const install_request& request, service_plan& plan) {
     }
     check_password(request, plan);
     check_writers(record, plan);
+    // Installed all the same: the system's code page may change before the service starts.
+    if (const std::optional<settings_failure> unpassable = unpassable_option(record)) {
+        plan.warnings.push_back("the service will not start: " + unpassable->reason);
+    }
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -9,7 +10,14 @@ namespace {
 // Random access to a file's bytes.
 class file_bytes {
   public:
-    explicit file_bytes(const std::string& path) : in_(path, std::ios::binary) {}
+    // The path is UTF-8: as a narrow name, Windows would read it in the ANSI code page. One
+    // that is not UTF-8 (an import's name is the DLL's own bytes) names no file there.
+    explicit file_bytes(const std::string& path) {
+        try {
+            in_.open(std::filesystem::u8path(path), std::ios::binary);
+        } catch (const std::exception&) {
+        }
+    }
     bool is_open() const { return in_.is_open(); }
     // `count` bytes at `offset`; fewer at the end of the file, none past it.
     std::string at(std::uint64_t offset, std::size_t count) {

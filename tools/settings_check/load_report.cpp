@@ -57,6 +57,7 @@ void print_load_failure(std::ostream& out, const std::string& path, const settin
     case settings_failure::kind::working_directory:
         print_directory_error(out, path, record, failure.reason);
         break;
+    case settings_failure::kind::vm_option:
     case settings_failure::kind::other:
         out << path << ": error: " << failure.reason << '\n';
         break;
@@ -74,6 +75,8 @@ std::string load_failure_json(const std::string& path, const settings_failure& f
         return load_error_json(*failure.document);
     case settings_failure::kind::working_directory:
         return directory_error_json(record, failure.reason);
+    case settings_failure::kind::vm_option:
+        return error_json("option", failure.reason);
     case settings_failure::kind::other:
         break;
     }

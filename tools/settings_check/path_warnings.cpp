@@ -1,6 +1,7 @@
 // The checks of paths, as the service would resolve them: the working directory, the two
 // logs, the JVM library and the class path items.
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <list>
 #include <set>
@@ -8,6 +9,7 @@
 #include "javahost/class_path.h"
 #include "platform/file_status.h"
 #include "settings/settings.h"
+#include "settings/visible_text.h"
 #include "tools/settings_check/settings_facts.h"
 
 namespace {
@@ -153,9 +155,9 @@ void check_library(const settings_facts& facts, const path_base& base,
 std::string same_place_key(const std::string& path) {
     std::string key = path;
     try {
-        key = std::filesystem::path(path).lexically_normal().generic_string();
+        key = std::filesystem::u8path(path).lexically_normal().generic_u8string();
     } catch (const std::exception&) {
-        // Bytes that the system's code page cannot convert: compare as written.
+        // Bytes that are not UTF-8, on Windows: compare as written.
     }
 #ifdef _WIN32
     std::transform(key.begin(), key.end(), key.begin(), [](char c) {
@@ -165,11 +167,77 @@ std::string same_place_key(const std::string& path) {
     return key;
 }
 
+// The length of the well-formed UTF-8 sequence at `at` (no overlong form, no surrogate,
+// nothing beyond U+10FFFF); 0 when there is none.
+std::size_t utf8_sequence(const std::string& text, std::size_t at) {
+    const auto byte = [&text](std::size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+    };
+    const unsigned first = byte(at);
+    const auto follows = [&byte](std::size_t i) { return (byte(i) & 0xc0) == 0x80; };
+    if (first < 0x80) {
+        return 1;
+    }
+    if (first >= 0xc2 && first <= 0xdf) {
+        return follows(at + 1) ? 2 : 0;
+    }
+    if (first >= 0xe0 && first <= 0xef) {
+        const unsigned second = byte(at + 1);
+        const bool allowed = (first != 0xe0 || second >= 0xa0) && (first != 0xed || second < 0xa0);
+        return allowed && follows(at + 1) && follows(at + 2) ? 3 : 0;
+    }
+    if (first >= 0xf0 && first <= 0xf4) {
+        const unsigned second = byte(at + 1);
+        const bool allowed = (first != 0xf0 || second >= 0x90) && (first != 0xf4 || second < 0x90);
+        return allowed && follows(at + 1) && follows(at + 2) && follows(at + 3) ? 4 : 0;
+    }
+    return 0;
+}
+
+// `text` in double quotes, control characters and every byte that is not part of UTF-8
+// shown as \xNN; empty when `text` is UTF-8 throughout.
+std::string shown_if_not_utf8(const std::string& text) {
+    std::string bytes;
+    bool valid = true;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8_sequence(text, at);
+        if (length == 0) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[at]));
+            bytes += escaped;
+            valid = false;
+            ++at;
+        } else {
+            bytes += visible(text.substr(at, length));
+            at += length;
+        }
+    }
+    return valid ? std::string() : '"' + bytes + '"';
+}
+
+// The Java VM takes the class path as text in its own character set (on Linux the locale's,
+// UTF-8 on every current system): a file whose name is other bytes is not found under it.
+// The names that the settings file itself gives are UTF-8 already, as the XML parser
+// delivers them; those that a folder's listing adds need not be.
+void check_jar_names(const std::string& item, const std::list<std::string>& jars, text_position at,
+                     std::vector<settings_warning>& warnings) {
+    for (const std::string& jar : jars) {
+        const std::string shown_jar = shown_if_not_utf8(jar);
+        if (!shown_jar.empty()) {
+            add_warning(warnings, at, "path_not_utf8",
+                        "the class path item " + shown(item) + " finds " + shown_jar +
+                            ", whose name is not UTF-8: the Java VM reads the class path as "
+                            "text and will not find that file; rename it");
+        }
+    }
+}
+
 void check_starred_item(const std::string& item, const std::string& prefix, text_position at,
                         std::vector<settings_warning>& warnings) {
     std::list<std::string> jars;
     collect_jar_files(prefix, jars);
     if (!jars.empty()) {
+        check_jar_names(item, jars, at, warnings);
         return;
     }
     std::string folder = platform::folder_of(prefix);

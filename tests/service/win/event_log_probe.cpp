@@ -2,9 +2,11 @@
 // WINEDEBUG=err+eventlog Wine prints on its debug channel what reached ReportEvent.
 #include <string>
 
+#include "platform/command_line.h"
 #include "platform/event_log.h"
 
 int main(int argc, char** argv) {
+    argv = platform::utf8_arguments(argc, argv);
     if (argc != 2) {
         return 2;
     }

@@ -7,12 +7,16 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "platform/file_access.h"
+#include "platform/win/wide_text.h"
 #include "tests/binary_samples.h"
 #include "tests/numbered_lines.h"
 #include "tests/rotated_logs.h"
@@ -157,9 +161,8 @@ class registered_service {
   private:
     SC_HANDLE create(const std::string& command_line) {
         return CreateServiceA(manager_, "orvo", "orvo", SERVICE_ALL_ACCESS,
-                              SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                              SERVICE_ERROR_NORMAL, command_line.c_str(), nullptr, nullptr,
-                              nullptr, nullptr, nullptr);
+                              SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                              command_line.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
     }
 
     void remove_leftover() {
@@ -180,36 +183,42 @@ class registered_service {
 // library the tests built), with standard output and standard error going to the files
 // `out` and `err` (one file when both are the same), and standard input read from the file
 // `in` (none when empty); its exit code.
-DWORD run_program(std::string command, const std::string& directory, const std::string& out,
+DWORD run_program(const std::string& command, const std::string& directory, const std::string& out,
                   const std::string& err, const std::string& in = "") {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const auto create = [&inherit](const std::string& path) {
-        return CreateFileA(path.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        return CreateFileW(platform::wide_text(path).c_str(), GENERIC_WRITE, 0, &inherit,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     };
     const HANDLE output = create(out);
     const HANDLE error = err == out ? output : create(err);
-    const HANDLE input = in.empty() ? nullptr
-                                    : CreateFileA(in.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                  &inherit, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOA startup{};
+    const HANDLE input = in.empty()
+                             ? nullptr
+                             : CreateFileW(platform::wide_text(in).c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = output;
     startup.hStdError = error;
     startup.hStdInput = input;
     PROCESS_INFORMATION process{};
-    const bool started = output != INVALID_HANDLE_VALUE && error != INVALID_HANDLE_VALUE &&
-                         input != INVALID_HANDLE_VALUE &&
-                         CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        directory.c_str(), &startup, &process);
+    // The wide call: the command may name paths outside the ANSI code page.
+    std::wstring wide_command = platform::wide_text(command);
+    const bool started =
+        output != INVALID_HANDLE_VALUE && error != INVALID_HANDLE_VALUE &&
+        input != INVALID_HANDLE_VALUE &&
+        CreateProcessW(nullptr, wide_command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       platform::wide_text(directory).c_str(), &startup, &process);
+    const DWORD start_error = started ? 0 : GetLastError();
     for (const HANDLE handle : {output, error == output ? INVALID_HANDLE_VALUE : error, input}) {
         if (handle != INVALID_HANDLE_VALUE && handle != nullptr) {
             CloseHandle(handle);
         }
     }
     if (!started) {
-        throw std::runtime_error("cannot run " + command);
+        throw std::runtime_error("cannot run " + command + ": error " +
+                                 std::to_string(start_error));
     }
     const DWORD waited = WaitForSingleObject(process.hProcess, guard_milliseconds);
     DWORD exit_code = 0;
@@ -388,7 +397,7 @@ const failed_start failed_starts[] = {
     {"a start method that throws, with a stop limit", with_probe({"-Dstandin.throws=orvotest/Probe.start"}), "20000", 1064, true, true,
      "error: the start method \"start\" of \"orvotest/Probe\" threw java.lang.RuntimeException.\r\n"},
     // Names reach orvo's line in UTF-8, beyond the basic plane too.
-    {"a start method that throws with a name beyond the basic plane", with_probe({"-Dstandin.throws=orvotest/Probe.start=orvotest/Инфо$Ошибка𐐀"}), "", 1064, true, true,
+    {"a start method that throws with a name beyond the basic plane", with_probe({"-Dstandin.throws=orvotest/Probe.start=orvotest/\\u{418}\\u{43d}\\u{444}\\u{43e}$\\u{41e}\\u{448}\\u{438}\\u{431}\\u{43a}\\u{430}\\u{10400}"}), "", 1064, true, true,
      "error: the start method \"start\" of \"orvotest/Probe\" threw orvotest.Инфо$Ошибка𐐀.\r\n"},
     // Found, and its code failed: the program's failure, as a start method that threw.
     {"a class whose static initialiser throws", with_probe({"-Dstandin.throws=orvotest/Probe.<clinit>"}), "", 1064, true, false,
@@ -1587,34 +1596,35 @@ std::string registry_text(const std::string& key, const char* value, DWORD type)
     return std::string(data, size);
 }
 
+// The manager's fields in UTF-8, as any program that reads them whole would.
 registered_config read_config(const std::string& name) {
     registered_config config;
-    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    const SC_HANDLE service = OpenServiceA(manager, name.c_str(), SERVICE_QUERY_CONFIG);
+    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service =
+        OpenServiceW(manager, platform::wide_text(name).c_str(), SERVICE_QUERY_CONFIG);
     config.exists = service != nullptr;
     if (service != nullptr) {
         std::vector<BYTE> buffer(8192);
         DWORD needed = 0;
-        if (QueryServiceConfigA(service, reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data()),
+        if (QueryServiceConfigW(service, reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data()),
                                 static_cast<DWORD>(buffer.size()), &needed)) {
-            const auto* info = reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(buffer.data());
-            config.command_line = info->lpBinaryPathName;
-            config.account = info->lpServiceStartName ? info->lpServiceStartName : "";
-            config.display_name = info->lpDisplayName;
+            const auto* info = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data());
+            config.command_line = platform::utf8_text(info->lpBinaryPathName);
+            config.account = platform::utf8_text(info->lpServiceStartName);
+            config.display_name = platform::utf8_text(info->lpDisplayName);
             config.start_type = info->dwStartType;
         }
-        if (QueryServiceConfig2A(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(),
+        if (QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, buffer.data(),
                                  static_cast<DWORD>(buffer.size()), &needed)) {
-            const char* text =
-                reinterpret_cast<SERVICE_DESCRIPTIONA*>(buffer.data())->lpDescription;
-            config.description = text ? text : "";
+            config.description = platform::utf8_text(
+                reinterpret_cast<SERVICE_DESCRIPTIONW*>(buffer.data())->lpDescription);
         }
-        if (QueryServiceConfig2A(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, buffer.data(),
+        if (QueryServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, buffer.data(),
                                  static_cast<DWORD>(buffer.size()), &needed)) {
             config.delayed = reinterpret_cast<SERVICE_DELAYED_AUTO_START_INFO*>(buffer.data())
                                  ->fDelayedAutostart;
         }
-        if (QueryServiceConfig2A(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, buffer.data(),
+        if (QueryServiceConfig2W(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, buffer.data(),
                                  static_cast<DWORD>(buffer.size()), &needed)) {
             config.preshutdown_ms =
                 reinterpret_cast<SERVICE_PRESHUTDOWN_INFO*>(buffer.data())->dwPreshutdownTimeout;
@@ -2248,6 +2258,253 @@ TEST_F(service_install, remove_of_a_start_that_never_returns_says_what_is_true) 
     }
     CloseHandle(process);
     EXPECT_FALSE(read_config("orvo test").exists);
+}
+
+// --- Paths in any script -------------------------------------------------------------
+
+// A file or folder named in UTF-8, as orvo carries names.
+fs::path named(const std::string& path) {
+    return fs::u8path(path);
+}
+
+void write_named(const std::string& path, const std::string& content) {
+    std::ofstream(named(path), std::ios::binary) << content;
+}
+
+std::string read_named(const std::string& path) {
+    std::ifstream in(named(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every name below `folder`, as paths relative to it in UTF-8 with "\" between the parts.
+std::set<std::string> names_below(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(named(folder))) {
+        std::string name = entry.path().lexically_relative(named(folder)).u8string();
+        std::replace(name.begin(), name.end(), '/', '\\');
+        names.insert(name);
+    }
+    return names;
+}
+
+// `text` inside a JSON string, as orvo-check writes it.
+std::string json_string(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        escaped += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    }
+    return escaped;
+}
+
+// The ANSI code page that orvo_wine_code_pages runs these tests in (through the Unix
+// locale, from which Wine takes it); 0 when they are run otherwise, and are skipped: a name
+// outside ASCII reaches Wine only under a UTF-8 locale.
+UINT test_code_page() {
+    const char* value = std::getenv("ORVO_TEST_CODE_PAGE");
+    return value != nullptr ? static_cast<UINT>(std::stoul(value)) : 0;
+}
+
+// A folder named in one script, the folder of every path its settings name.
+struct script_case {
+    const char* name;
+    const char* folder;
+    UINT code_page;           // of the tests' code pages, the one that holds it (0: none does)
+    const char* in_code_page; // the folder's name in that code page
+    const char* first_unheld; // elsewhere, the first character the code page does not hold
+};
+
+// clang-format off
+const script_case script_cases[] = {
+    {"Latin", "Pr\xc3\xbc" "fung", 1252, "Pr\xfc" "fung", "\xc3\xbc"},
+    {"Cyrillic", "\xd0\xa1\xd0\xbb\xd1\x83\xd0\xb6\xd0\xb1\xd1\x8b", 1251, "\xd1\xeb\xf3\xe6\xe1\xfb", "\xd0\xa1"},
+    {"CJK", "\xe6\x9c\x8d\xe5\x8a\xa1", 0, "", "\xe6\x9c\x8d"},
+    {"an emoji beyond the basic plane", "app \xf0\x9f\x9a\x80", 0, "", "\xf0\x9f\x9a\x80"},
+};
+// clang-format on
+
+// The programs in "my app", every path of the settings in a folder named in the row's script.
+class any_script : public service_install {
+  protected:
+    void SetUp() override {
+        if (test_code_page() == 0) {
+            GTEST_SKIP() << "run by the test orvo_wine_code_pages, in a locale of its own";
+        }
+        ASSERT_EQ(GetACP(), test_code_page()) << "the locale did not set the code page";
+        service_install::SetUp();
+        fs::copy_file(windows_path(ORVO_CHECK), windows_path(folder / "my app/orvo-check.exe"));
+    }
+
+    // The row's folder, its settings written there: logs in a folder not made yet, the JVM
+    // library, a class path of a folder's .jar files and a folder, a working directory
+    // relative to the settings' folder, all named in the script.
+    void make_row(const script_case& c) {
+        root = in_folder("") + c.folder;
+        for (const char* sub : {"\\conf", "\\jvm", "\\lib", "\\classes", "\\work"}) {
+            fs::create_directories(named(root + sub));
+        }
+        fs::copy_file(windows_path(ORVO_RECORDING_JVM), named(root + "\\jvm\\jvm.dll"));
+        write_named(root + "\\lib\\" + c.folder + ".jar", "");
+        settings_document document;
+        document.stop_timeout = "20000";
+        document.stdout_log = root + "\\logs\\out.log";
+        document.stderr_log = root + "\\logs\\err.log";
+        document.dll_path = root + "\\jvm\\jvm.dll";
+        document.class_path = root + "\\lib\\*;" + root + "\\classes";
+        document.working_directory = "..\\work";
+        document.options = standin_options(true);
+        document.options.push_back("-Dstandin.report=cwd");
+        document.class_name = "orvotest/Probe";
+        document.start_method = "start";
+        document.stop_method = "stop";
+        path = root + "\\conf\\settings.xml";
+        write_named(path, settings_xml(document));
+    }
+    // The class path as orvo builds it from the settings.
+    std::string class_path(const std::string& folder_path, const std::string& jar) const {
+        return folder_path + "\\lib\\" + jar + ".jar;" + folder_path + "\\classes;";
+    }
+    DWORD run_check(const std::string& options = "--jvm") const {
+        return run_program("\"" + in_folder("my app\\orvo-check.exe") + "\" " + options + " \"" +
+                               path + "\"",
+                           in_folder(""), in_folder("out.txt"), in_folder("err.txt"));
+    }
+    // Starts the row's installed service and waits while its start is pending. Wine's
+    // manager may call a start timed out when the service's process ended before it finished
+    // waiting for it: a start that failed at once, as the rows the code page cannot carry
+    // want; the state and exit code say which it was.
+    SERVICE_STATUS_PROCESS start_row_service() const {
+        const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+        const SC_HANDLE service = OpenServiceA(manager, "orvo test", SERVICE_START);
+        StartServiceA(service, 0, nullptr);
+        CloseServiceHandle(service);
+        CloseServiceHandle(manager);
+        SERVICE_STATUS_PROCESS status = status_of("orvo test");
+        const DWORD began = GetTickCount();
+        while (status.dwCurrentState == SERVICE_START_PENDING &&
+               GetTickCount() - began < guard_milliseconds) {
+            Sleep(20);
+            status = status_of("orvo test");
+        }
+        return status;
+    }
+    // Waits until the manager has let the removed service's name go (its deletion is only
+    // marked while its process is on its way out), so that the next row can install it.
+    static void wait_until_gone() {
+        const DWORD began = GetTickCount();
+        while (read_config("orvo test").exists && GetTickCount() - began < guard_milliseconds) {
+            Sleep(20);
+        }
+    }
+
+    std::string root; // the row's folder
+    std::string path; // its settings file
+};
+
+// The settings file, its logs, the JVM library, the class path's folder and .jar, the working
+// directory and the settings path on the command line, named in any script: orvo-check and
+// orvo-service show each as written, the service runs and writes where it is asked, and the
+// VM receives the class path in the code page, or, where the code page cannot hold it, the
+// start fails with the line that says so, never with a "?" in its place. Nothing is made
+// under a garbled name.
+TEST_F(any_script, every_path_is_used_and_shown_as_written) {
+    const std::string record = in_folder("record.txt");
+    for (const script_case& c : script_cases) {
+        SCOPED_TRACE(c.name);
+        make_row(c);
+        const bool held = c.code_page == GetACP();
+        const std::string unheld_line =
+            "the option \"-Djava.class.path=" + class_path(root, c.folder) + "\" holds \"" +
+            c.first_unheld + "\", which this system's code page (" + std::to_string(GetACP()) +
+            ") cannot pass to the Java VM; use a path without it, or a system code page that "
+            "holds it.";
+
+        // orvo-check: the record as written, and a VM created with it where it can be.
+        EXPECT_EQ(run_check(), held ? 0u : 1u) << err();
+        if (held) {
+            for (const std::string& line :
+                 {"dll_path: " + root + "\\jvm\\jvm.dll",
+                  "class_path: " + root + "\\lib\\*;" + root + "\\classes",
+                  std::string("jvm: created")}) {
+                EXPECT_NE(out().find("\r\n" + line + "\r\n"), std::string::npos) << line << out();
+            }
+        } else {
+            EXPECT_NE(err().find(path + ": error: " + unheld_line + "\r\n"), std::string::npos)
+                << err();
+        }
+        EXPECT_NE(err().find("the folder \"" + root + "\\logs\" of the stdout log does not exist"),
+                  std::string::npos)
+            << err();
+        if (!held) {
+            EXPECT_EQ(run_check("--json"), 1u);
+            EXPECT_NE(out().find("\"error\": \"option\",\r\n  \"message\": \"" +
+                                 json_string(unheld_line) + "\""),
+                      std::string::npos)
+                << out();
+        }
+        fs::remove(named(record));
+
+        // orvo-service: installs with the log folder made and granted, the settings path on
+        // the service's command line, and warns where the service cannot start.
+        ASSERT_EQ(run_tool("install \"orvo test\" \"" + path + "\""), 0u) << err();
+        EXPECT_NE(
+            out().find("granted NT SERVICE\\orvo test modify access to " + root + "\\logs\r\n"),
+            std::string::npos)
+            << out();
+        EXPECT_EQ(err().find("warning: the service will not start: " + unheld_line) !=
+                      std::string::npos,
+                  !held)
+            << err();
+        EXPECT_EQ(read_config("orvo test").command_line,
+                  "\"" + in_folder("my app\\orvo.exe") + "\" \"" + path + "\"");
+        ASSERT_EQ(run_tool("show \"orvo test\""), 0u) << err();
+        EXPECT_NE(out().find("\r\nsettings file: " + path + "\r\n"), std::string::npos) << out();
+
+        // The service.
+        const SERVICE_STATUS_PROCESS started = start_row_service();
+        if (held) {
+            EXPECT_EQ(started.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING))
+                << read_named(root + "\\logs\\err.log");
+        } else {
+            EXPECT_EQ(started.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+            EXPECT_EQ(started.dwWin32ExitCode, 1610u);
+            EXPECT_EQ(read_named(root + "\\logs\\err.log"), "error: " + unheld_line + "\r\n");
+        }
+        ASSERT_EQ(run_tool("remove \"orvo test\""), 0u) << err();
+        EXPECT_NE(out().find("left in place: the settings file " + path + "\r\n"),
+                  std::string::npos)
+            << out();
+        wait_until_gone();
+        if (held) {
+            const std::string root_held = in_folder("") + c.in_code_page;
+            const std::string calls = read_named(record);
+            EXPECT_NE(calls.find("\n  option -Djava.class.path=" +
+                                 class_path(root_held, c.in_code_page) + "\n"),
+                      std::string::npos)
+                << calls;
+            EXPECT_NE(calls.find("\nreport cwd " + root_held + "\\work\n"), std::string::npos)
+                << calls;
+            EXPECT_NE(calls.find("CallStaticVoidMethod orvotest/Probe.stop"), std::string::npos)
+                << calls;
+            EXPECT_EQ(read_named(root + "\\logs\\out.log"), "recording VM created\r\n");
+        } else {
+            EXPECT_FALSE(fs::exists(named(record))) << "no Java VM library loaded";
+        }
+        fs::remove(named(record));
+        EXPECT_EQ(names_below(root),
+                  (std::set<std::string>{"conf", "conf\\settings.xml", "jvm", "jvm\\jvm.dll", "lib",
+                                         std::string("lib\\") + c.folder + ".jar", "classes",
+                                         "work", "logs", "logs\\out.log", "logs\\err.log"}));
+    }
+    // Beside the rows' folders only what the test made: no folder under a garbled name.
+    std::set<std::string> expected = {"my app", "my settings", "out.txt", "err.txt"};
+    for (const script_case& c : script_cases) {
+        expected.insert(c.folder);
+    }
+    std::set<std::string> top;
+    for (const auto& entry : fs::directory_iterator(folder.path())) {
+        top.insert(entry.path().filename().u8string());
+    }
+    EXPECT_EQ(top, expected);
 }
 
 } // namespace
