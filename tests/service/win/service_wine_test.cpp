@@ -248,6 +248,19 @@ bool has_state(const std::vector<SERVICE_STATUS>& seen, DWORD state) {
     return false;
 }
 
+// Adds what `service` reports until it has stopped to `seen`, and checks how it ended:
+// whether it ran, and its stopped report's codes.
+void expect_end(registered_service& service, std::vector<SERVICE_STATUS>& seen,
+                bool reaches_running, DWORD exit_code, DWORD specific) {
+    const std::vector<SERVICE_STATUS> rest =
+        service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
+    seen.insert(seen.end(), rest.begin(), rest.end());
+    const SERVICE_STATUS& stopped = seen.back();
+    ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(has_state(seen, SERVICE_RUNNING), reaches_running);
+    EXPECT_EQ(stopped.dwWin32ExitCode, exit_code);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, specific);
+}
 class service_wine : public ::testing::Test {
   protected:
     std::string in_folder(const std::string& name) const { return windows_path(folder / name); }
@@ -615,14 +628,7 @@ TEST_F(service_wine, the_java_vm_ending_the_process_is_reported_once) {
             }
         }
         // A failed start goes through stop pending first.
-        const std::vector<SERVICE_STATUS> rest =
-            service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
-        seen.insert(seen.end(), rest.begin(), rest.end());
-        const SERVICE_STATUS& stopped = seen.back();
-        ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-        EXPECT_EQ(has_state(seen, SERVICE_RUNNING), end.reaches_running);
-        EXPECT_EQ(stopped.dwWin32ExitCode, end.exit_code);
-        EXPECT_EQ(stopped.dwServiceSpecificExitCode, end.specific);
+        expect_end(service, seen, end.reaches_running, end.exit_code, end.specific);
         EXPECT_EQ(read_file(folder / err_log), end.line);
     }
 }
@@ -842,14 +848,7 @@ TEST_F(service_wine, the_programs_progress_and_stop_reach_the_service_control_ma
                 EXPECT_TRUE(service.control(SERVICE_CONTROL_STOP, answer)) << GetLastError();
             }
         }
-        const std::vector<SERVICE_STATUS> rest =
-            service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
-        seen.insert(seen.end(), rest.begin(), rest.end());
-        const SERVICE_STATUS& stopped = seen.back();
-        ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-        EXPECT_EQ(has_state(seen, SERVICE_RUNNING), request.reaches_running);
-        EXPECT_EQ(stopped.dwWin32ExitCode, request.exit_code);
-        EXPECT_EQ(stopped.dwServiceSpecificExitCode, request.specific);
+        expect_end(service, seen, request.reaches_running, request.exit_code, request.specific);
         EXPECT_EQ(service.process_exit_code(), request.specific);
         // Check-points only grow while a state is pending.
         for (std::size_t i = 1; i < seen.size(); ++i) {
