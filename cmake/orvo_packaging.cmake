@@ -1,7 +1,8 @@
 # What `cmake --install` and CPack put into a release: for Windows a zip with orvo.exe,
-# orvo-check.exe, orvo-service.exe (stripped), the example and the documentation, and an
-# installer package (orvo_msi.cmake) with the same files; for Linux a tarball with the two
-# programs, a unit file and the documentation, and a Debian package (see orvo_deb.cmake).
+# orvo-check.exe, orvo-service.exe (stripped), orvo-api.jar, the example and the
+# documentation, and an installer package (orvo_msi.cmake) with the same files; for Linux a
+# tarball with the two programs, orvo-api.jar, a unit file and the documentation, and a
+# Debian package (see orvo_deb.cmake).
 # The zip, the installer and the tarball carry THIRD-PARTY.txt, the components of others in
 # the programs and their licences.
 
@@ -31,8 +32,22 @@ endif()
 include(cmake/orvo_third_party.cmake)
 install(FILES ${CMAKE_BINARY_DIR}/THIRD-PARTY.txt DESTINATION ${orvo_readme_dir})
 install(DIRECTORY docs/ DESTINATION ${orvo_doc_dir} FILES_MATCHING PATTERN "*.md")
+# orvo-api.jar, which Java programs compile against to talk to orvo (docs/java-api.md): in
+# lib beside bin on Windows; on Linux where Debian keeps its jars, named with its version
+# as Debian's Java policy asks, and found by its plain name through a link.
+if(WIN32)
+    install(FILES ${ORVO_API_JAR} DESTINATION lib)
+else()
+    set(api_jar_name orvo-api-${PROJECT_VERSION}.jar)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/api-link)
+    file(CREATE_LINK ${api_jar_name} ${CMAKE_BINARY_DIR}/api-link/orvo-api.jar SYMBOLIC)
+    install(FILES ${ORVO_API_JAR} DESTINATION ${CMAKE_INSTALL_DATADIR}/java RENAME ${api_jar_name})
+    install(FILES ${CMAKE_BINARY_DIR}/api-link/orvo-api.jar
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/java)
+endif()
 
-# The example server's jar, when a JDK is at hand on the build machine.
+# The example server's jar, when a JDK is at hand on the build machine. It uses orvo.Service,
+# and carries no copy of it: orvo defines the class.
 find_program(ORVO_HOST_JAVAC javac NO_CMAKE_FIND_ROOT_PATH)
 find_program(ORVO_HOST_JAR jar NO_CMAKE_FIND_ROOT_PATH)
 set(example_dir examples/hello-server)
@@ -42,9 +57,10 @@ if(ORVO_HOST_JAVAC AND ORVO_HOST_JAR)
     file(GLOB_RECURSE example_sources CONFIGURE_DEPENDS ${example_dir}/src/*.java)
     add_custom_command(
         OUTPUT ${example_jar}
-        COMMAND ${ORVO_HOST_JAVAC} --release 17 -d ${example_build}/classes ${example_sources}
+        COMMAND ${ORVO_HOST_JAVAC} --release 17 -cp ${ORVO_API_JAR} -d ${example_build}/classes
+                ${example_sources}
         COMMAND ${ORVO_HOST_JAR} --create --file ${example_jar} -C ${example_build}/classes .
-        DEPENDS ${example_sources}
+        DEPENDS ${example_sources} ${ORVO_API_JAR} orvo_api_jar
         COMMENT "Building the example server's jar")
     add_custom_target(orvo_example_jar ALL DEPENDS ${example_jar})
 else()

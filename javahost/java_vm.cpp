@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "javahost/diagnostic.h"
+#include "javahost/service_class.h"
 #include "javahost/vm_end_hooks.h"
 #include "javahost/vm_options.h"
 #include "platform/control_signals.h"
@@ -32,16 +33,15 @@ std::vector<JavaVMOption> make_options(std::list<std::string>& texts) {
     return array;
 }
 
-// Calls JNI_CreateJavaVM, which fills java_vm on success. The JNIEnv it hands back is not
-// kept: each later use attaches its own thread.
-jint call_create(create_vm_function create, std::list<std::string>& texts) {
+// Calls JNI_CreateJavaVM, which fills java_vm and `env` on success. The JNIEnv is not kept
+// beyond create_java_vm: each later use attaches its own thread.
+jint call_create(create_vm_function create, std::list<std::string>& texts, JNIEnv*& env) {
     std::vector<JavaVMOption> array = make_options(texts);
     JavaVMInitArgs arguments{};
     arguments.version = JNI_VERSION_1_6;
     arguments.nOptions = static_cast<jint>(array.size());
     arguments.options = array.data();
     arguments.ignoreUnrecognized = JNI_FALSE;
-    JNIEnv* env = nullptr;
     platform::control_signal_guard signals;
     const jint result = create(&java_vm, reinterpret_cast<void**>(&env), &arguments);
     signals.restore();
@@ -102,7 +102,8 @@ int create_java_vm(settings_record& record, vm_failure* failure) {
     vm_failure found;
     int result = create_ok;
     const create_vm_function create = open_library(record.dll_path, result, found);
-    if (create != nullptr && call_create(create, texts) != JNI_OK) {
+    JNIEnv* env = nullptr;
+    if (create != nullptr && call_create(create, texts, env) != JNI_OK) {
         // Whatever the library left there, there is no VM to use or destroy, and no system
         // error of its making to report.
         java_vm = nullptr;
@@ -112,6 +113,7 @@ int create_java_vm(settings_record& record, vm_failure* failure) {
     }
     if (result == create_ok) {
         note_vm_created();
+        define_service_class(env);
     } else if (failure != nullptr) {
         *failure = found;
     }

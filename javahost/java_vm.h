@@ -44,7 +44,7 @@ extern settings_record* host_settings;
 // returns the failure's create_result. Runs once per process: a process can create only one
 // Java VM. The VM is also given the "exit" and "abort" hooks of vm_end.h, after the
 // configured options. Handlers that the process installed for its stop signals are kept
-// across the creation.
+// across the creation. Once created, the VM holds orvo.Service (service_class.h).
 int create_java_vm(settings_record& record, vm_failure* failure = nullptr);
 
 // The first step of create_java_vm, for a check that goes no further: loads the library

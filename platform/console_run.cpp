@@ -35,6 +35,8 @@ std::string console_report_line(const service_status& status) {
         line << " (check-point " << status.check_point;
         if (status.wait_hint_is_time_left) {
             line << ", " << status.wait_hint << " ms left";
+        } else if (status.wait_hint_is_estimate) {
+            line << ", about " << status.wait_hint << " ms more";
         }
         line << ")";
     } else if (state == service_stopped) {
@@ -45,6 +47,9 @@ std::string console_report_line(const service_status& status) {
         line << ")";
     } else if (state != service_running) {
         line << " " << state;
+    }
+    if (status.program_text != nullptr) {
+        line << ", " << status.program_text;
     }
     if (status.note != nullptr) {
         line << ", " << status.note;

@@ -14,8 +14,10 @@ namespace platform {
 //   orvo: start pending (check-point 3, 59000 ms left)
 //   orvo: running, logs reopened
 //   orvo: stopped (exit code 1066, the Java program's status 3)
+//   orvo: start pending (check-point 4, about 30000 ms more), loading the cache
 // The check-point of a pending state is always given, the time left only where the wait
-// hint is one (wait_hint_is_time_left).
+// hint is one (wait_hint_is_time_left), the program's estimate where it is that; the
+// program's own words follow the state's.
 std::string console_report_line(const service_status& status);
 
 enum class stop_request_fate {

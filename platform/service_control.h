@@ -31,10 +31,25 @@ struct service_status {
     // Words for people that follow the state's own (the Linux STATUS= text), or null. The
     // Windows service control manager has no place for them.
     const char* note = nullptr;
+    // The Java program's own words about where it stands, shown between the state's and the
+    // note, or null; one line. Where the service manager shows no such words
+    // (manager_shows_status_text), only a console run shows them.
+    const char* program_text = nullptr;
     // The wait hint is the time left until a deadline of the service's own (its start or
     // stop time limit), not an estimate: a console run shows it as such.
     bool wait_hint_is_time_left = false;
+    // The wait hint is the Java program's own estimate of the time it still needs: a
+    // console run shows it as such.
+    bool wait_hint_is_estimate = false;
 };
+
+// Whether the service manager shows a report's words for people: systemd does (STATUS=),
+// the Windows service control manager does not.
+#ifdef _WIN32
+constexpr bool manager_shows_status_text = false;
+#else
+constexpr bool manager_shows_status_text = true;
+#endif
 
 // Opaque; null when the registration failed.
 using service_status_handle = void*;

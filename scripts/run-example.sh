@@ -37,11 +37,12 @@ step "Installing missing packages"
 
 step "Building orvo"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVO_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target orvo orvo-check
+cmake --build "$build" --target orvo orvo-check orvo_api_jar
 
 step "Building the example server into $run_dir/lib"
 mkdir -p "$run_dir/classes" "$run_dir/lib" "$run_dir/logs"
-javac -d "$run_dir/classes" "$example"/src/org/example/hello/*.java
+# Against orvo-api.jar, which the server need not carry: orvo defines orvo.Service itself.
+javac -cp "$build/orvo-api.jar" -d "$run_dir/classes" "$example"/src/org/example/hello/*.java
 jar --create --file "$run_dir/lib/hello-server.jar" -C "$run_dir/classes" .
 
 # The settings work in their own folder (working_directory='.'): beside the jar and logs.

@@ -42,3 +42,10 @@ void report_vm_exited_before_running() {
     line << "error: the Java VM exited with status 0 before the service was running.\r\n";
     write_line(line);
 }
+
+void report_stop_asked(std::uint32_t exit_code, bool before_running) {
+    std::ostringstream line;
+    line << "error: the Java program asked for a stop with exit code " << exit_code
+         << (before_running ? " before the service was running" : "") << ".\r\n";
+    write_line(line);
+}

@@ -19,3 +19,6 @@ void report_not_watched(const char* what, const std::string& reason);
 
 // error: the Java VM exited with status 0 before the service was running.
 void report_vm_exited_before_running();
+
+// error: the Java program asked for a stop with exit code N[ before the service was running].
+void report_stop_asked(std::uint32_t exit_code, bool before_running);

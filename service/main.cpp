@@ -14,6 +14,7 @@
 #include "service/command_line.h"
 #include "service/exit_codes.h"
 #include "service/host_errors.h"
+#include "service/program_requests.h"
 #include "service/save_arguments.h"
 #include "service/service_end.h"
 #include "service/service_globals.h"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
     };
     save_arguments(saved_argc, arguments.data());
     install_vm_end_handlers();
+    install_program_requests();
     if (mode == run_mode::console) {
         return run_in_a_console(table);
     }

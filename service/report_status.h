@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // A report that cannot be sent is said once: the first one writes "error: couldn't send a
 // status report to the service manager: REASON." to the standard error the process was
@@ -20,9 +21,25 @@ bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32
 // whatever happens, nothing else runs (no stop path). False when it could not be sent.
 bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific);
 
-// Reports `new_state` with this progress, from any thread, without the stop path on a
-// failure: a progress report comes while the stop path is under way.
-void report_progress(std::uint32_t new_state, std::uint32_t check_point, std::uint32_t wait_hint);
+// Reports stopped with these exit codes at the service's ordinary end, as report_status does.
+bool report_stopped(std::uint32_t exit_code, std::uint32_t specific);
+
+// While the service is in the pending `state`, reports it again with the next check-point
+// and the `time_left` until its time limit, from any thread, without the stop path on a
+// failure: a progress report comes while the stop path is under way. False when the
+// service is in another state by now, or the report could not be sent.
+bool report_more_progress(std::uint32_t state, std::uint32_t time_left);
+
+// The same for the Java program (orvo.Service), on one of its threads: `wait_hint` is its
+// estimate, or the time left until the limit (`time_left`) where that is less. A report
+// that cannot be sent is said, and changes nothing of how the service ends.
+bool report_program_progress(std::uint32_t state, std::uint32_t wait_hint, bool time_left);
+
+// Keeps the Java program's one-line `text` for every later report (empty: none) and
+// reports the current state again with it: with the check-point last reported while
+// pending, asking for no more time. False once stopped, or when it could not be sent (the
+// text is then not kept; the service goes on as for report_program_progress).
+bool report_program_text(const std::string& text);
 
 // Reports current_state again as report_status(0, 0, 0, 0) does, with `note` added to the
 // words for people where the service manager shows them (the Linux STATUS= text).

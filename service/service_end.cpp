@@ -69,8 +69,8 @@ void install_vm_end_handlers() {
     set_vm_end_handlers(handlers);
 }
 
-bool claim_ordinary_end(std::uint32_t exit_code) {
-    return claim_end(exit_code, 0);
+bool claim_ordinary_end(std::uint32_t exit_code, std::uint32_t specific) {
+    return claim_end(exit_code, specific);
 }
 
 void end_service_now(std::uint32_t exit_code, std::uint32_t specific,

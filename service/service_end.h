@@ -17,7 +17,7 @@ void install_vm_end_handlers();
 // For cleanup_service: claims the one stopped report, with these codes, for the ordinary
 // end. False when a sudden end has claimed it: the process is then about to end and the
 // caller must not go on.
-bool claim_ordinary_end(std::uint32_t exit_code);
+bool claim_ordinary_end(std::uint32_t exit_code, std::uint32_t specific);
 
 // Claims the end; then writes the end's line with `say`, reports stopped with these codes
 // and ends the process with the status that carries them. When another end was claimed

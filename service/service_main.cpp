@@ -6,6 +6,7 @@
 #include "service/control_handler.h"
 #include "service/exit_codes.h"
 #include "service/log_streams.h"
+#include "service/program_requests.h"
 #include "service/report_status.h"
 #include "service/save_arguments.h"
 #include "service/service_end.h"
@@ -38,6 +39,16 @@ void end_start_watch() {
     }
 }
 
+// The codes of a service that stopped once it ran. A stop that came of a report the service
+// manager could not take is no normal stop; else the Java program's word, when it asked.
+end_codes ordinary_end() {
+    const std::uint32_t failed_report = failed_report_error();
+    if (failed_report != 0) {
+        return {failed_report, 0};
+    }
+    return program_stop_codes().value_or(end_codes{0, 0});
+}
+
 } // namespace
 
 void service_main(std::uint32_t /*argc*/, char** /*argv*/) {
@@ -53,20 +64,21 @@ void service_main(std::uint32_t /*argc*/, char** /*argv*/) {
         return;
     }
     if (started.state == start_state::failed_with_java_vm) {
-        stop_failed_start(); // what follows is a stop, with the stop's own time limit
-        cleanup_service(started.exit_code);
+        stop_on_service_thread(); // what follows is a stop, with the stop's own time limit
+        cleanup_service(started.exit_code, started.specific);
         return;
     }
     if (!report_status(platform::service_running, 0, 0, 0)) {
         end_failed_start();
         return;
     }
+    begin_stop_asked_before_running();
     platform::wait_for_event(stop_event);
-    // A stop that came of a report the service manager could not take is no normal stop.
-    cleanup_service(failed_report_error());
+    const end_codes end = ordinary_end();
+    cleanup_service(end.exit_code, end.specific);
 }
 
-void cleanup_service(std::uint32_t exit_code) {
+void cleanup_service(std::uint32_t exit_code, std::uint32_t specific) {
     if (!end_watch()) {
         wait_for_process_end(); // the deadline passed: the watch ends the service
     }
@@ -77,10 +89,10 @@ void cleanup_service(std::uint32_t exit_code) {
     // Freed before stopped is reported: the Windows dispatcher may return at that report,
     // and the process may end while this thread is still here.
     free_saved_arguments();
-    if (!claim_ordinary_end(exit_code)) {
+    if (!claim_ordinary_end(exit_code, specific)) {
         wait_for_process_end(); // stopped has been reported another way
     }
     if (status_handle != nullptr) {
-        report_status(platform::service_stopped, exit_code, 0, 0);
+        report_stopped(exit_code, specific);
     }
 }

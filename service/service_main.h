@@ -9,5 +9,5 @@
 void service_main(std::uint32_t argc, char** argv);
 
 // Ends the service: closes stop_event, frees the argument copies and reports stopped with
-// `exit_code` when a status handle exists.
-void cleanup_service(std::uint32_t exit_code);
+// `exit_code` (and the service-specific `specific`) when a status handle exists.
+void cleanup_service(std::uint32_t exit_code, std::uint32_t specific = 0);

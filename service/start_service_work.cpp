@@ -12,6 +12,7 @@
 #include "service/host_errors.h"
 #include "service/load_service_settings.h"
 #include "service/log_streams.h"
+#include "service/program_requests.h"
 #include "service/service_globals.h"
 #include "service/stop_path.h"
 #include "service/time_limits.h"
@@ -148,5 +149,11 @@ start_outcome start_service_work() {
     if (started == start_result::start_called || started == start_result::start_threw) {
         start_method_called();
     }
-    return after_start(started);
+    const start_outcome outcome = after_start(started);
+    // The program's word, when it asked for a stop while the start ran, is the start's end.
+    if (const std::optional<end_codes> asked =
+            stop_asked_in_start(outcome.state == start_state::running)) {
+        return {start_state::failed_with_java_vm, asked->exit_code, asked->specific};
+    }
+    return outcome;
 }

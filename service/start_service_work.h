@@ -12,7 +12,8 @@ enum class start_state {
 
 struct start_outcome {
     start_state state;
-    std::uint32_t exit_code; // what the service stops with after a failure; 0 when running
+    std::uint32_t exit_code;    // what the service stops with after a failure; 0 when running
+    std::uint32_t specific = 0; // the service-specific exit code, with exit_java_status
 };
 
 // Brings the Java side up: reads the settings file named by the first argument, makes

@@ -33,6 +33,8 @@ struct watch_state {
     bool active = false;          // a watch has begun and its end is not noted yet
     bool expired = false;         // the deadline passed first
     std::uint64_t generation = 0; // which watch is the current one
+    std::uint32_t state = 0;      // the pending state the current watch limits
+    watch_clock::time_point deadline;
 };
 
 // Never destroyed: a watch's thread may still be on its way out when the process ends.
@@ -51,7 +53,6 @@ std::uint32_t milliseconds_left(watch_clock::time_point deadline) {
 // Waits until the watch ends or the deadline passes; true when the deadline passed first.
 // A stop is reported again every progress_interval meanwhile.
 bool wait_out(std::uint64_t generation, watch_clock::time_point deadline, bool with_progress) {
-    std::uint32_t check_point = 1;
     std::unique_lock<std::mutex> hold(watch.lock);
     // A watch that has ended stays ended, even when the next one begins before this
     // thread wakes.
@@ -67,7 +68,7 @@ bool wait_out(std::uint64_t generation, watch_clock::time_point deadline, bool w
             return true;
         }
         // Sent under the lock, so that no progress report follows the stopped report.
-        report_progress(platform::service_stop_pending, ++check_point, milliseconds_left(deadline));
+        report_more_progress(platform::service_stop_pending, milliseconds_left(deadline));
     }
 }
 
@@ -79,17 +80,21 @@ void run_watch(std::uint64_t generation, const char* what, std::uint32_t limit,
 }
 
 // False, with the system's reason, when no thread can watch: the limit cannot be kept.
-bool begin_watch(const char* what, std::uint32_t limit, watch_clock::time_point deadline,
-                 bool with_progress, std::string& reason) {
+bool begin_watch(std::uint32_t state, std::uint32_t limit, watch_clock::time_point deadline,
+                 std::string& reason) {
+    const bool stop = state == platform::service_stop_pending;
+    const char* what = stop ? "stop" : "start";
     std::lock_guard<std::mutex> hold(watch.lock);
     try {
-        std::thread(run_watch, watch.generation + 1, what, limit, deadline, with_progress).detach();
+        std::thread(run_watch, watch.generation + 1, what, limit, deadline, stop).detach();
     } catch (const std::system_error& error) {
         reason = error.code().message();
         return false;
     }
     ++watch.generation;
     watch.active = true;
+    watch.state = state;
+    watch.deadline = deadline;
     return true;
 }
 
@@ -117,7 +122,7 @@ std::uint32_t watch_start(std::uint32_t check_point) {
     // A start_timeout that cannot be kept is no start_timeout: the start fails rather than
     // run unwatched.
     std::string reason;
-    if (!begin_watch("start", limit, deadline, false, reason)) {
+    if (!begin_watch(platform::service_start_pending, limit, deadline, reason)) {
         write_host_failure("watch the start's time limit", reason);
         return exit_start_failed;
     }
@@ -141,8 +146,8 @@ void watch_stop() {
     // Counted from the request: the stop-pending report that follows is already part of it.
     std::string reason;
     if (settings.stop_timeout &&
-        !begin_watch("stop", *settings.stop_timeout,
-                     watch_clock::now() + milliseconds(*settings.stop_timeout), true, reason)) {
+        !begin_watch(platform::service_stop_pending, *settings.stop_timeout,
+                     watch_clock::now() + milliseconds(*settings.stop_timeout), reason)) {
         report_not_watched("stop", reason);
     }
 }
@@ -152,4 +157,12 @@ bool end_watch() {
     watch.active = false;
     watch.changed.notify_all();
     return !watch.expired;
+}
+
+std::optional<std::uint32_t> time_left_in(std::uint32_t state) {
+    std::lock_guard<std::mutex> hold(watch.lock);
+    if (!watch.active || watch.state != state) {
+        return std::nullopt;
+    }
+    return milliseconds_left(watch.deadline);
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 // At the start request: the moment from which start_timeout counts.
 void note_start_requested();
@@ -39,3 +40,7 @@ void watch_stop();
 // Before running or stopped is reported: ends the watch. False when its deadline has
 // passed: the watch is ending the process, and the caller must not go on.
 bool end_watch();
+
+// While a time limit of the settings watches the pending `state` (start or stop pending),
+// the milliseconds left until its deadline (0 once it has passed); nothing otherwise.
+std::optional<std::uint32_t> time_left_in(std::uint32_t state);

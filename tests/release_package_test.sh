@@ -40,6 +40,22 @@ expect_file() {
     [ -f "$top/$1" ] || fail "the package lacks $1"
 }
 
+# orvo-api.jar holds orvo.Service alone, compiled for Java 8 (class file version 52), the
+# oldest Java that orvo may be given. On Linux it is a link to the jar named with the
+# version, as Debian's Java policy names jars.
+check_linked_api_jar() {
+    [ "$(readlink "$1")" = "orvo-api-$2.jar" ] || fail "$3 is no link to orvo-api-$2.jar"
+    check_api_jar "$1" "$3"
+}
+check_api_jar() {
+    local classes version
+    [ -f "$1" ] || { fail "the package lacks $2"; return; }
+    classes=$(unzip -Z1 "$1" | grep '\.class$')
+    [ "$classes" = orvo/Service.class ] || fail "$2 holds $(echo $classes), not orvo/Service.class"
+    version=$(unzip -p "$1" orvo/Service.class | od -An -j6 -N2 -tu1 | tr -s ' ')
+    [ "$version" = " 0 52" ] || fail "$2's class file version is$version, not 52 (Java 8)"
+}
+
 # The Debian package: its control fields and files, lintian's verdict, systemd's reading of
 # an instance of the unit, the example instance against the packaged jar and the real JVM,
 # and a rotation by the logrotate file. Installing it is left to a real system.
@@ -71,6 +87,8 @@ check_deb() {
         usr/share/orvo/examples/hello-server/lib/hello-server.jar; do
         [ -f "$root/$file" ] || fail "the Debian package lacks /$file"
     done
+    check_linked_api_jar "$root/usr/share/java/orvo-api.jar" "$(dpkg-deb -f "$deb" Version | cut -d- -f1)" \
+        /usr/share/java/orvo-api.jar
     [ -d "$root/etc/orvo" ] || fail "the Debian package lacks /etc/orvo"
     [ ! -e "$root/usr/share/orvo/orvo.service" ] || fail "the tarball's unit is in the Debian package"
 
@@ -205,7 +223,7 @@ check_msi() {
     msiexec /i "$(winepath -w "$work/old.msi")"
     [ "$status" -eq 0 ] || fail "msiexec /i (0.0.1): $status"
     for files in bin/orvo.exe bin/orvo-check.exe bin/orvo-service.exe README.txt \
-        THIRD-PARTY.txt docs/windows.md examples/hello-server/settings.xml; do
+        THIRD-PARTY.txt docs/windows.md lib/orvo-api.jar examples/hello-server/settings.xml; do
         [ -f "$installed/$files" ] || fail "the installer did not install $files"
     done
     wine reg query "$path_key" /v PATH | grep -qF 'C:\Program Files\orvo\bin;' ||
@@ -287,6 +305,7 @@ if [[ "$package" == *.zip ]]; then
         examples/hello-server/src/org/example/hello/HelloServer.java; do
         expect_file "$file"
     done
+    check_api_jar "$top/lib/orvo-api.jar" lib/orvo-api.jar
     expect_file docs/settings.md
     notices=$top/THIRD-PARTY.txt
     expect_file THIRD-PARTY.txt
@@ -319,6 +338,8 @@ else
     for file in bin/orvo bin/orvo-check share/orvo/orvo.service share/doc/orvo/README.md; do
         expect_file "$file"
     done
+    check_linked_api_jar "$top/share/java/orvo-api.jar" \
+        "$(basename "$package" | sed 's/^orvo-\(.*\)-linux-.*/\1/')" share/java/orvo-api.jar
     ls "$top"/share/doc/*/settings.md >/dev/null 2>&1 || fail "the package lacks the documentation"
     grep -qs "^Expat $expat_version\$" "$top"/share/doc/*/THIRD-PARTY.txt ||
         fail "THIRD-PARTY.txt missing or without the system's Expat $expat_version"

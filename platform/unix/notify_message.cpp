@@ -12,7 +12,11 @@ std::string status_text(const service_status& status) {
     std::ostringstream text;
     switch (status.current_state) {
     case service_start_pending:
-        text << "Starting (check-point " << status.check_point << ")";
+        // The program's own words say more of a start than a check-point's number.
+        text << "Starting";
+        if (status.program_text == nullptr) {
+            text << " (check-point " << status.check_point << ")";
+        }
         break;
     case service_running:
         text << "Running";
@@ -32,6 +36,9 @@ std::string status_text(const service_status& status) {
     default:
         text << "State " << status.current_state;
         break;
+    }
+    if (status.program_text != nullptr) {
+        text << ", " << status.program_text;
     }
     if (status.note != nullptr) {
         text << ", " << status.note;

@@ -225,7 +225,9 @@ TEST_F(StandinHost, PassesTheOptionsInOrder) {
         EXPECT_EQ(captured([this] { created = create_java_vm(config); }), "");
         ASSERT_EQ(created, create_ok);
         lines expected = c.creation;
-        expected.insert(expected.end(), {"  option exit", "  option abort"});
+        // orvo.Service, with no native methods: nothing here takes the program's requests.
+        expected.insert(expected.end(), {"  option exit", "  option abort",
+                                         "DefineClass orvo/Service loader=boot"});
         EXPECT_EQ(calls(), expected);
         java_vm->DestroyJavaVM();
         platform::free_library(jvm_library);

@@ -36,6 +36,11 @@ TEST(notify_message, a_note_follows_the_state_s_words_and_changes_nothing_else) 
     EXPECT_EQ(platform::notify_message(running),
               "X_ORVO_STATE=4\nX_ORVO_CONTROLS=7\nX_ORVO_EXIT_CODE=0\nX_ORVO_CHECKPOINT=0\n"
               "X_ORVO_WAIT_HINT=0\nSTATUS=Running, logs reopened\nREADY=1");
+    // The program's words stay with the state; the host's news follows them.
+    running.program_text = "serving 3 clients";
+    EXPECT_EQ(platform::notify_message(running),
+              "X_ORVO_STATE=4\nX_ORVO_CONTROLS=7\nX_ORVO_EXIT_CODE=0\nX_ORVO_CHECKPOINT=0\n"
+              "X_ORVO_WAIT_HINT=0\nSTATUS=Running, serving 3 clients, logs reopened\nREADY=1");
 }
 
 TEST(notify_message, a_service_specific_exit_code_is_carried_only_where_there_is_one) {

@@ -37,6 +37,15 @@ service_settings with_parameters(service_settings settings, std::vector<std::str
     return settings;
 }
 
+service_settings api_settings(std::vector<std::string> parameters) {
+    service_settings settings;
+    settings.stdout_log = "-";
+    settings.stderr_log = "-";
+    settings.class_name = "orvotest/Api";
+    settings.parameters = std::move(parameters);
+    return settings;
+}
+
 const std::vector<std::string> java_run = {"start ", "started", "stop ", "stopped",
                                            "shutdown hook"};
 
@@ -155,6 +164,8 @@ TEST_F(service_console, a_failed_start_ends_with_the_services_status) {
         {"a start that outlasts its limit", slow, 75, "orvo: stopped (exit code 1053)"},
         {"a start method that exits", with_parameters(default_settings(), {"exit-in-start:9"}), 9,
          "orvo: stopped (exit code 1066, the Java program's status 9)"},
+        {"a start method that asks for a stop", api_settings({"start:request-stop:4"}), 4,
+         "orvo: stopped (exit code 1066, the Java program's status 4)"},
     };
     for (const failure& each : failures) {
         SCOPED_TRACE(each.name);
@@ -169,6 +180,27 @@ TEST_F(service_console, a_failed_start_ends_with_the_services_status) {
     auto service = start_with({"--console"}, false);
     EXPECT_EQ(service->wait(), 64);
     EXPECT_EQ(orvo_lines().back(), "orvo: stopped (exit code 160)");
+}
+
+// The program's progress and words (orvo.Service) are orvo's lines too, as the reports that
+// carry them: its estimate beside the check-point, its words after the state's.
+TEST_F(service_console, the_programs_progress_and_words_are_lines_of_their_own) {
+    auto service = start_in_console(
+        api_settings({"start:starting:30000", "start:status:warming\tup", "stop:stopping:4000"}));
+    ASSERT_TRUE(console_says("orvo: running"));
+    service->signal(SIGTERM);
+    EXPECT_EQ(service->wait(), 0);
+    EXPECT_EQ(orvo_lines(),
+              (std::vector<std::string>{
+                  "orvo: start pending (check-point 1)",
+                  "orvo: start pending (check-point 2)",
+                  "orvo: start pending (check-point 3, about 30000 ms more)",
+                  "orvo: start pending (check-point 3), warming\\tup",
+                  "orvo: running, warming\\tup",
+                  "orvo: stop pending (check-point 1), warming\\tup",
+                  "orvo: stop pending (check-point 2, about 4000 ms more), warming\\tup",
+                  "orvo: stopped (exit code 0), warming\\tup",
+              }));
 }
 
 // SIGQUIT is the Java VM's, as in a Java console: a thread dump on its standard output.

@@ -61,6 +61,17 @@ std::string service_test::make_pipe(const std::string& name) const {
     return path;
 }
 
+std::vector<std::string> placed(std::vector<std::string> lines, const std::string& path,
+                                const std::string& marker) {
+    for (std::string& line : lines) {
+        const std::string::size_type at = line.find(marker);
+        if (at != std::string::npos) {
+            line.replace(at, marker.size(), path);
+        }
+    }
+    return lines;
+}
+
 std::unique_ptr<service_process> service_test::start_held(const std::string& start_gate) {
     service_settings settings = default_settings();
     settings.parameters = {"start-waits-for:" + make_pipe(start_gate)};

@@ -57,6 +57,10 @@ class service_test : public ::testing::Test {
     notify_listener listener;
 };
 
+// `lines` with `marker` in each replaced by `path` (a named pipe's, say).
+std::vector<std::string> placed(std::vector<std::string> lines, const std::string& path,
+                                const std::string& marker = "{gate}");
+
 // Checks one report's fields against the values the service must send.
 void expect_report(const report& got, long state, long controls, long exit_code, long check_point,
                    long wait_hint);

@@ -206,16 +206,6 @@ const lost_manager lost_managers[] = {
 };
 // clang-format on
 
-std::vector<std::string> placed(std::vector<std::string> lines, const std::string& gate) {
-    for (std::string& line : lines) {
-        const std::string::size_type at = line.find("{gate}");
-        if (at != std::string::npos) {
-            line.replace(at, 6, gate);
-        }
-    }
-    return lines;
-}
-
 TEST_F(service_lifecycle, a_report_that_cannot_be_sent_ends_the_service_unless_an_end_came_first) {
     const std::string said = "error: couldn't send a status report to the service manager: "
                              "No such file or directory.\r\n";

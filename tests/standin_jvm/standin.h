@@ -30,6 +30,16 @@
 //                                     waits for a thread that never ends)
 //   -Dstandin.end=MOMENT:wait=NAME    on Windows, the call returns once the named event is
 //                                     set (a slow method)
+//   -Dstandin.call=MOMENT:NAME(ARG)   calls the native method of orvo.Service that the
+//                                     host registered for NAME (hosted(), starting(N),
+//                                     stopping(N), status(TEXT), requestStop(N)) as the
+//                                     program's class would, and records its answer:
+//                                     at a method "class.name" on the caller's thread
+//                                     before anything else the method does, or, on
+//                                     Windows, at event=NAME on a thread of its own,
+//                                     attached for the calls, which the VM's destruction
+//                                     waits for as for a thread of the program's; in the
+//                                     order given
 //   -Dstandin.write=MOMENT:T:N[:LEN[:STREAM]]
 //                                     T threads each write N numbered lines to standard
 //                                     output ("out T I") and as many to standard error
@@ -91,6 +101,21 @@ struct end_plan {
     std::string wait_event; // the call returns once this event is set
 };
 
+// A call of a registered native method, as the program would make it.
+struct native_call {
+    std::string moment; // "class.name" or "event=NAME"
+    std::string name;   // the method of orvo.Service: "starting", "status", ...
+    std::string argument;
+};
+
+// A native method that the host registered.
+struct native_entry {
+    std::string class_name;
+    std::string name;
+    std::string signature;
+    void* function;
+};
+
 // A burst of lines written at a moment.
 struct write_plan {
     std::string moment;
@@ -111,6 +136,8 @@ struct vm_state {
     std::string pending; // the pending exception's class, empty when none
     std::set<std::thread::id> attached;
     std::vector<end_plan> ends;
+    std::vector<native_call> calls;
+    std::vector<native_entry> natives;
     std::vector<write_plan> writes;
     std::vector<std::string> reports; // what to report of the process at the creation
     bool describe = false;            // exceptions go to standard error too
@@ -137,6 +164,15 @@ void act_on(const end_plan& plan, bool created);
 // Starts a thread that waits for each event plan's event.
 void watch_end_events(const vm_state& vm);
 
+// Reads one "-Dstandin.call=" value; false when it is malformed.
+bool add_call(vm_state& vm, const std::string& value);
+// Makes the calls planned for `moment`, in order, on the calling thread. Call without the
+// state lock: the native methods call back into the stand-in.
+void make_calls(const std::string& moment);
+// Starts a thread for each event that calls wait for (Windows).
+void watch_call_events(const vm_state& vm);
+// Waits, with the state lock held by `hold`, until no such thread is making its calls.
+void wait_for_calling_threads(std::unique_lock<std::mutex>& hold);
 // Reads one "-Dstandin.write=" value; false when it is malformed.
 bool add_write(vm_state& vm, const std::string& value);
 // The bursts to write at `moment`.
@@ -160,6 +196,8 @@ object* new_object(vm_state& vm, object::kind_type kind);
 // Prints the exception `class_name` to standard error as a real VM does, where the VM was
 // told to (-Dstandin.describe).
 void print_exception(const vm_state& vm, const std::string& class_name);
+// The UTF-16 units of `text`, UTF-8 that the stand-in was given (a class's name).
+std::u16string widened(const std::string& text);
 // "0061 00e9": a string's UTF-16 units in hex.
 std::string units(const std::u16string& text);
 

@@ -70,7 +70,8 @@ std::string load_failure(const vm_state& vm, const std::string& name) {
     return std::string();
 }
 
-// The UTF-16 units of `text`, UTF-8 that the stand-in was given (a class's name).
+} // namespace
+
 std::u16string widened(const std::string& text) {
     std::u16string units;
     for (std::size_t i = 0; i < text.size();) {
@@ -90,6 +91,8 @@ std::u16string widened(const std::string& text) {
     }
     return units;
 }
+
+namespace {
 
 std::string shown(const object* value) {
     return value == nullptr ? "null" : "\"" + units(value->text) + "\"";
@@ -227,14 +230,18 @@ void JNICALL call_static_void_method_v(JNIEnv*, jclass server, jmethodID id, va_
         line += " " + shown_array(as_object(va_arg(arguments, jobject)));
     }
     record(line);
-    vm.pending = method->throws;
+    // What the method does, as the program's class would: its calls of orvo.Service first,
+    // then the lines it writes.
     const std::string moment = method->class_name + "." + method->name;
+    const std::string throws = method->throws;
     const std::vector<write_plan> writes = writes_at(vm, moment);
     hold.unlock();
+    make_calls(moment);
     for (const write_plan& plan : writes) {
         write_burst(plan);
     }
     hold.lock();
+    vm.pending = throws;
     if (const end_plan* plan = end_at(vm, moment)) {
         const end_plan ending = *plan;
         hold.unlock();
@@ -353,6 +360,52 @@ void JNICALL get_string_region(JNIEnv*, jstring text, jsize start, jsize length,
     record("GetStringRegion -> \"" + units(part) + "\"");
 }
 
+// The host defines orvo.Service from its bytes: the class exists from then on.
+jclass JNICALL define_class(JNIEnv*, const char* name, jobject loader, const jbyte* bytes,
+                            jsize length) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    vm_state& vm = state();
+    check_attached(vm, "DefineClass");
+    const bool fails = is_failing(vm, "DefineClass");
+    const unsigned char magic[] = {0xCA, 0xFE, 0xBA, 0xBE};
+    const bool class_file =
+        bytes != nullptr && length > 4 &&
+        std::equal(magic, magic + 4, reinterpret_cast<const unsigned char*>(bytes));
+    record(std::string("DefineClass ") + (name == nullptr ? "(null)" : name) +
+           " loader=" + (loader == nullptr ? "boot" : "given") +
+           (class_file ? "" : " from no class file") + (fails ? " -> failed" : ""));
+    if (fails || name == nullptr) {
+        vm.pending = "java/lang/ClassFormatError";
+        return nullptr;
+    }
+    vm.classes.push_back(name);
+    return make<jclass>(vm, object::class_kind, name);
+}
+
+jint JNICALL register_natives(JNIEnv*, jclass type, const JNINativeMethod* methods, jint count) {
+    std::lock_guard<std::mutex> hold(state_lock());
+    vm_state& vm = state();
+    check_attached(vm, "RegisterNatives");
+    const std::string class_name = as_object(type)->class_name;
+    const bool fails = is_failing(vm, "RegisterNatives");
+    std::string line = "RegisterNatives " + class_name;
+    for (jint i = 0; i < count; ++i) {
+        line += std::string(" ") + methods[i].name + methods[i].signature;
+        if (!fails) {
+            vm.natives.push_back(
+                {class_name, methods[i].name, methods[i].signature, methods[i].fnPtr});
+        }
+    }
+    record(line + (fails ? " -> failed" : ""));
+    if (fails) {
+        vm.pending = "java/lang/NoSuchMethodError";
+        return JNI_ERR;
+    }
+    return JNI_OK;
+}
+
+void JNICALL delete_local_ref(JNIEnv*, jobject) {}
+
 JNINativeInterface_ make_native_table() {
     JNINativeInterface_ table{};
     table.FindClass = find_class;
@@ -374,6 +427,9 @@ JNINativeInterface_ make_native_table() {
     table.IsInstanceOf = is_instance_of;
     table.GetStringLength = get_string_length;
     table.GetStringRegion = get_string_region;
+    table.DefineClass = define_class;
+    table.RegisterNatives = register_natives;
+    table.DeleteLocalRef = delete_local_ref;
     return table;
 }
 

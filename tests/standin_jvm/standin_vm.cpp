@@ -92,6 +92,8 @@ bool configure(vm_state& vm, const std::string& option) {
         vm.failing.push_back(value);
     } else if (key == "end") {
         return add_end(vm, value);
+    } else if (key == "call") {
+        return add_call(vm, value);
     } else if (key == "write") {
         return add_write(vm, value);
     } else if (key == "report") {
@@ -167,6 +169,7 @@ jint JNICALL destroy_java_vm(JavaVM*) {
         act_on(waiting, true);
         hold.lock();
     }
+    wait_for_calling_threads(hold);
     const auto others = vm.attached.size() - vm.attached.count(std::this_thread::get_id());
     record("DestroyJavaVM other_threads_attached=" + std::to_string(others));
     vm = vm_state{};
@@ -233,6 +236,7 @@ jint create(vm_state& vm, JavaVM** created, void** env, const JavaVMInitArgs& ar
     vm.attached.insert(std::this_thread::get_id());
     *env = jni_env();
     watch_end_events(vm);
+    watch_call_events(vm);
     watch_write_events(vm);
     return JNI_OK;
 }

@@ -248,6 +248,19 @@ bool has_state(const std::vector<SERVICE_STATUS>& seen, DWORD state) {
     return false;
 }
 
+// Adds what `service` reports until it has stopped to `seen`, and checks how it ended:
+// whether it ran, and its stopped report's codes.
+void expect_end(registered_service& service, std::vector<SERVICE_STATUS>& seen,
+                bool reaches_running, DWORD exit_code, DWORD specific) {
+    const std::vector<SERVICE_STATUS> rest =
+        service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
+    seen.insert(seen.end(), rest.begin(), rest.end());
+    const SERVICE_STATUS& stopped = seen.back();
+    ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(has_state(seen, SERVICE_RUNNING), reaches_running);
+    EXPECT_EQ(stopped.dwWin32ExitCode, exit_code);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, specific);
+}
 class service_wine : public ::testing::Test {
   protected:
     std::string in_folder(const std::string& name) const { return windows_path(folder / name); }
@@ -615,14 +628,7 @@ TEST_F(service_wine, the_java_vm_ending_the_process_is_reported_once) {
             }
         }
         // A failed start goes through stop pending first.
-        const std::vector<SERVICE_STATUS> rest =
-            service.wait_while([](DWORD state) { return state != SERVICE_STOPPED; });
-        seen.insert(seen.end(), rest.begin(), rest.end());
-        const SERVICE_STATUS& stopped = seen.back();
-        ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-        EXPECT_EQ(has_state(seen, SERVICE_RUNNING), end.reaches_running);
-        EXPECT_EQ(stopped.dwWin32ExitCode, end.exit_code);
-        EXPECT_EQ(stopped.dwServiceSpecificExitCode, end.specific);
+        expect_end(service, seen, end.reaches_running, end.exit_code, end.specific);
         EXPECT_EQ(read_file(folder / err_log), end.line);
     }
 }
@@ -749,6 +755,124 @@ TEST_F(service_wine, slow_starts_and_stops_are_reported_honestly_and_kept_to_the
             EXPECT_GE(took + 50, slow.limit_ms);    // GetTickCount's own steps
             EXPECT_LT(took, slow.limit_ms + 30000); // a bound for a busy machine
         }
+    }
+}
+
+// The Java program talking to the service control manager through orvo.Service, on the
+// stand-in: its progress is the next check-point with its wait hint (never beyond the
+// start_timeout), a stop it asks for stops the service once with 1066 and its code as the
+// service-specific one, or fails the start when asked for in the start method. The manager
+// shows no words: status() answers false.
+struct program_request {
+    const char* name;
+    const char* start_timeout;
+    std::vector<std::string> options; // -Dstandin.call= and -Dstandin.end= values
+    DWORD progress_check_point;       // wait in the start until this check-point shows; 0: no
+    DWORD least_hint;                 // its wait hint, from least to most
+    DWORD most_hint;
+    bool ask_once_running; // set the event orvo-test-ask once running; else stop it
+    DWORD exit_code;
+    DWORD specific;
+    bool reaches_running;
+    std::vector<std::string> calls; // the record's lines of the calls, in order
+    const char* line;               // the whole stderr log
+};
+
+// clang-format off
+const program_request program_requests[] = {
+    {"progress and words in the start", "",
+     {"call=orvotest/Probe.start:starting(30000)", "call=orvotest/Probe.start:status(ready)",
+      "call=orvotest/Probe.start:hosted()", "call=orvotest/Probe.start:stopping(1000)",
+      "end=orvotest/Probe.start:wait=orvo-test-go"},
+     3, 30000, 30000, false, 0, 0, true,
+     {"call orvo/Service.starting(30000) -> true", "call orvo/Service.status(ready) -> false",
+      "call orvo/Service.hosted() -> true", "call orvo/Service.stopping(1000) -> false"}, ""},
+    {"progress beyond the start_timeout is the time left", "10000",
+     {"call=orvotest/Probe.start:starting(600000)", "end=orvotest/Probe.start:wait=orvo-test-go"},
+     4, 1, 10000, false, 0, 0, true, {"call orvo/Service.starting(600000) -> true"}, ""},
+    {"a stop asked for while running", "",
+     {"call=event=orvo-test-ask:requestStop(3)", "call=event=orvo-test-ask:requestStop(5)"},
+     0, 0, 0, true, 1066, 3, true,
+     {"call orvo/Service.requestStop(3) -> true", "call orvo/Service.requestStop(5) -> false"},
+     "error: the Java program asked for a stop with exit code 3.\r\n"},
+    {"a stop with 0 asked for while running", "", {"call=event=orvo-test-ask:requestStop(0)"},
+     0, 0, 0, true, 0, 0, true, {"call orvo/Service.requestStop(0) -> true"}, ""},
+    {"a stop asked for in the start method", "",
+     {"call=orvotest/Probe.start:requestStop(5)", "call=orvotest/Probe.start:requestStop(256)"},
+     0, 0, 0, false, 1066, 5, false,
+     {"call orvo/Service.requestStop(5) -> true", "call orvo/Service.requestStop(256) -> false"},
+     "error: the Java program asked for a stop with exit code 5 before the service was running.\r\n"},
+    {"a stop with 0 asked for in the start method", "", {"call=orvotest/Probe.start:requestStop(0)"},
+     0, 0, 0, false, 1067, 0, false, {"call orvo/Service.requestStop(0) -> true"},
+     "error: the Java program asked for a stop with exit code 0 before the service was running.\r\n"},
+};
+// clang-format on
+
+TEST_F(service_wine, the_programs_progress_and_stop_reach_the_service_control_manager) {
+    for (const program_request& request : program_requests) {
+        SCOPED_TRACE(request.name);
+        std::vector<std::string> options = standin_options(true);
+        for (const std::string& option : request.options) {
+            options.push_back("-Dstandin." + option);
+        }
+        const HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "orvo-test-go");
+        const HANDLE ask = CreateEventA(nullptr, TRUE, FALSE, "orvo-test-ask");
+        // Logs and record of its own: the last case's process may hold them a moment after
+        // its stopped report.
+        const std::string index = std::to_string(&request - program_requests);
+        write_settings(folder / "settings.xml", in_folder("out-" + index + ".log"),
+                       in_folder("err-" + index + ".log"), windows_path(ORVO_RECORDING_JVM),
+                       options, request.start_timeout);
+        registered_service service(command_line());
+        ASSERT_TRUE(service.start()) << GetLastError();
+        std::vector<SERVICE_STATUS> seen;
+        if (request.progress_check_point != 0) {
+            seen = service.wait_while_status([&request](const SERVICE_STATUS& status) {
+                return status.dwCurrentState == SERVICE_START_PENDING &&
+                       status.dwCheckPoint < request.progress_check_point;
+            });
+            const SERVICE_STATUS& progress = seen.back();
+            EXPECT_EQ(progress.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+            EXPECT_EQ(progress.dwCheckPoint, request.progress_check_point);
+            EXPECT_GE(progress.dwWaitHint, request.least_hint);
+            EXPECT_LE(progress.dwWaitHint, request.most_hint);
+            SetEvent(go);
+        }
+        const std::vector<SERVICE_STATUS> started = service.wait_while(is_start_pending);
+        seen.insert(seen.end(), started.begin(), started.end());
+        if (seen.back().dwCurrentState == SERVICE_RUNNING) {
+            SERVICE_STATUS answer{};
+            if (request.ask_once_running) {
+                SetEvent(ask);
+            } else {
+                EXPECT_TRUE(service.control(SERVICE_CONTROL_STOP, answer)) << GetLastError();
+            }
+        }
+        expect_end(service, seen, request.reaches_running, request.exit_code, request.specific);
+        EXPECT_EQ(service.process_exit_code(), request.specific);
+        // Check-points only grow while a state is pending.
+        for (std::size_t i = 1; i < seen.size(); ++i) {
+            if (seen[i].dwCurrentState == seen[i - 1].dwCurrentState &&
+                seen[i].dwCurrentState != SERVICE_RUNNING) {
+                EXPECT_GE(seen[i].dwCheckPoint, seen[i - 1].dwCheckPoint) << i;
+            }
+        }
+        CloseHandle(go);
+        CloseHandle(ask);
+        const std::vector<std::string> record = lines_of(read_file(folder / "record.txt"));
+        std::vector<std::string> calls;
+        int stops = 0;
+        for (const std::string& line : record) {
+            if (line.rfind("call ", 0) == 0) {
+                calls.push_back(line);
+            }
+            stops += line.rfind("CallStaticVoidMethod orvotest/Probe.stop", 0) == 0 ? 1 : 0;
+        }
+        EXPECT_EQ(calls, request.calls);
+        EXPECT_EQ(stops, 1) << "the stop method runs once";
+        EXPECT_NE(record_line("DestroyJavaVM"), std::string::npos);
+        EXPECT_NE(record_line("RegisterNatives orvo/Service"), std::string::npos);
+        EXPECT_EQ(read_file(folder / ("err-" + index + ".log")), request.line);
     }
 }
 
