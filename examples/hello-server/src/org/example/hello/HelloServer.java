@@ -57,6 +57,9 @@ public final class HelloServer {
             server.stop(1);
             server = null;
         }
+        // The status stays in every later report, "Stopped" included: say what is true now.
+        long count = answered.get();
+        Service.status("no longer listening, " + count + (count == 1 ? " request" : " requests") + " answered");
         if (workers != null) {
             workers.shutdown();
             workers.awaitTermination(5, TimeUnit.SECONDS);
