@@ -9,6 +9,7 @@
 
 #include "platform/file_access.h"
 #include "platform/file_status.h"
+#include "platform/service_control.h"
 #include "platform/service_manager.h"
 #include "tools/orvo_service/service_output.h"
 #include "tools/orvo_service/service_plan.h"
@@ -16,7 +17,6 @@
 namespace {
 
 constexpr std::uint32_t error_invalid_level = 124;
-constexpr std::uint32_t service_stopped = 1;
 
 // What one run of install or apply has done, or would do with --check.
 struct outcome {
@@ -380,7 +380,8 @@ int converge(const service_plan& plan, const install_request& request, bool chec
     if (!check) {
         change_fields(with_password, current, manager, result);
     }
-    result.restart_required = view.state != service_stopped && needs_restart(result.changes);
+    result.restart_required =
+        view.state != platform::service_stopped && needs_restart(result.changes);
     if (speaking_json()) {
         print_outcome_json(plan.name, result);
     } else {
