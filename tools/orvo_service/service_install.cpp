@@ -106,10 +106,6 @@ void set_optional(const service_plan& plan, platform::service_manager& manager, 
     }
 }
 
-const char* access_word(platform::file_access access) {
-    return access == platform::file_access::read ? "read" : "modify";
-}
-
 // Grants `grants`, making the log folders first where they are missing. Each one that
 // fails is a warning for install, an error for apply.
 void grant_all(const service_plan& plan, const std::vector<file_grant>& grants, outcome& result,
@@ -135,10 +131,10 @@ void grant_all(const service_plan& plan, const std::vector<file_grant>& grants, 
             say_done("created the log folder " + grant.path);
         }
         if (platform::grant_access(grant.path, plan.account.sid, grant.access, failure)) {
-            say_done("granted " + grant.account + " " + access_word(grant.access) + " access to " +
+            say_done("granted " + grant.account + " " + access_name(grant.access) + " access to " +
                      grant.path);
         } else {
-            fail(std::string("could not grant ") + grant.account + " " + access_word(grant.access) +
+            fail(std::string("could not grant ") + grant.account + " " + access_name(grant.access) +
                  " access to " + grant.path + ": " + failure.message + "; grant it by hand");
         }
     }
@@ -260,9 +256,7 @@ std::vector<file_grant> missing_grants(const service_fields& wanted,
                                        const service_fields& current) {
     std::vector<file_grant> missing;
     for (const file_grant& grant : wanted.grants) {
-        if (std::none_of(current.grants.begin(), current.grants.end(), [&](const file_grant& h) {
-                return same_text(h.path, grant.path) && access_covers(h.access, grant.access);
-            })) {
+        if (!grant_held(current.grants, grant)) {
             missing.push_back(grant);
         }
     }
