@@ -19,14 +19,6 @@ std::vector<std::string> rotated_of(const std::string& folder, const std::string
     return rotated_files_of(folder, fs::path(live).filename().string());
 }
 
-// The next report, which must say that the service runs, with this note.
-void expect_note(notify_listener& listener, const std::string& note) {
-    const std::optional<report> noted = listener.next();
-    ASSERT_TRUE(noted) << "no report saying: " << note;
-    expect_report(*noted, 4, 7, 0, 0, 0);
-    EXPECT_EQ(noted->fields.at("STATUS"), "Running, " + note);
-}
-
 // Reads each log's rotated files by name and then the live one: every writer's lines come
 // whole, once and in order, and the Probe's own lines are where they belong.
 void expect_every_line_once(const std::string& folder, const std::string& out_log,
