@@ -95,18 +95,11 @@ class CapturedLog : public ::testing::Test {
 
     // The rotated files by name, then the live file.
     std::vector<std::string> files() const {
-        std::vector<std::string> found =
-            orvo_test::rotated_files_of(dir.path().string(), "out.log");
-        found.push_back(live);
-        return found;
+        return orvo_test::log_files_of(dir.path().string(), "out.log");
     }
 
     std::string everything() const {
-        std::string all;
-        for (const std::string& file : files()) {
-            all += read_file(file);
-        }
-        return all;
+        return orvo_test::text_of_log(dir.path().string(), "out.log");
     }
 
     temp_dir dir;
