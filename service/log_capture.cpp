@@ -26,10 +26,7 @@ void captured_log::write(const char* data, std::size_t size, std::int64_t now) {
     due_at_midnight(now);
     look_for_deletion(now);
     while (size > 0) {
-        if (pending_ == change::none && rules_.max_size &&
-            size_ >= std::max(*rules_.max_size, retry_size_)) {
-            pending_ = change::rotate;
-        }
+        note_due_by_size();
         if (pending_ != change::none && (!mid_line_ || line_length_ >= max_line)) {
             make_change(now);
         }
@@ -44,10 +41,7 @@ void captured_log::write(const char* data, std::size_t size, std::int64_t now) {
 
 void captured_log::tick(std::int64_t now) {
     due_at_midnight(now);
-    if (pending_ == change::none && rules_.max_size &&
-        size_ >= std::max(*rules_.max_size, retry_size_)) {
-        pending_ = change::rotate;
-    }
+    note_due_by_size();
     if (pending_ != change::none && !mid_line_) {
         make_change(now);
     }
@@ -82,6 +76,12 @@ captured_log::news captured_log::take_news() {
     news taken = std::move(news_);
     news_ = news();
     return taken;
+}
+
+void captured_log::note_due_by_size() {
+    if (pending_ == change::none && rules_.due_by_size(size_, retry_size_)) {
+        pending_ = change::rotate;
+    }
 }
 
 // A file that nothing was written to since its day began is not rotated: that would only
@@ -183,7 +183,7 @@ void captured_log::make_change(std::int64_t now) {
         failing_ = false;
         return;
     }
-    retry_size_ = size_ + rules_.max_size.value_or(0);
+    retry_size_ = rules_.retry_size_after(size_);
     if (!failing_) {
         news_.lines.push_back(not_reopened_line(path_, platform::error_text(error)));
     }
@@ -245,12 +245,7 @@ void captured_log::lose(std::size_t size, std::uint32_t error) {
 }
 
 void captured_log::flush_notes(std::int64_t now) {
-    if (mid_line_ || notes_.empty()) {
-        return;
-    }
-    std::vector<std::string> waiting;
-    waiting.swap(notes_);
-    for (const std::string& note : waiting) {
-        put(note.data(), note.size(), now);
+    if (!mid_line_) {
+        write_notes_now(now);
     }
 }

@@ -62,6 +62,7 @@ class captured_log {
     enum class change { none, rotate, reopen };
 
     void due_at_midnight(std::int64_t now);
+    void note_due_by_size();
     std::size_t next_piece(const char* data, std::size_t size) const;
     void put(const char* data, std::size_t size, std::int64_t now);
     void follow_lines(const char* data, std::size_t size);

@@ -6,17 +6,18 @@
 
 namespace {
 
+void write_line(const std::string& line) {
+    platform::write_standard_error(line.data(), line.size());
+}
+
 void write_line(const std::ostringstream& line) {
-    const std::string bytes = line.str();
-    platform::write_standard_error(bytes.data(), bytes.size());
+    write_line(line.str());
 }
 
 } // namespace
 
 void report_not_reopened(const std::string& path, const std::string& reason) {
-    std::ostringstream line;
-    line << not_reopened_line(path, reason);
-    write_line(line);
+    write_line(not_reopened_line(path, reason));
 }
 
 std::string not_reopened_line(const std::string& path, const std::string& reason) {
@@ -38,9 +39,7 @@ void report_not_watched(const char* what, const std::string& reason) {
 }
 
 void report_vm_exited_before_running() {
-    std::ostringstream line;
-    line << "error: the Java VM exited with status 0 before the service was running.\r\n";
-    write_line(line);
+    write_line("error: the Java VM exited with status 0 before the service was running.\r\n");
 }
 
 void report_stop_asked(std::uint32_t exit_code, bool before_running) {

@@ -103,6 +103,12 @@ std::string stamp_after(const std::string& stamp) {
     return stamp_of(at);
 }
 
+// The name that `live_name` gets with `stamp` between its stem and its extension.
+std::string stamped_name(const std::string& live_name, const std::string& stamp) {
+    const name_parts parts = parts_of(live_name);
+    return parts.stem + "." + stamp + parts.extension;
+}
+
 // The stamp in a name that is_rotated_name accepts.
 std::string stamp_in(const std::string& live_name, const std::string& name) {
     return name.substr(parts_of(live_name).stem.size() + 1, stamp_length);
@@ -119,8 +125,7 @@ rotation_rules rotation_rules_of(const settings_record& record) {
 }
 
 std::string rotated_name(const std::string& live_name, const platform::local_time& at) {
-    const name_parts parts = parts_of(live_name);
-    return parts.stem + "." + stamp_of(at) + parts.extension;
+    return stamped_name(live_name, stamp_of(at));
 }
 
 bool is_rotated_name(const std::string& live_name, const std::string& name) {
@@ -162,8 +167,7 @@ std::string rotated_files::next_path(std::int64_t now) {
         stamp = stamp_after(newest_stamp_);
     }
     newest_stamp_ = stamp;
-    const name_parts parts = parts_of(live_name_);
-    return folder_ + parts.stem + "." + stamp + parts.extension;
+    return folder_ + stamped_name(live_name_, stamp);
 }
 
 void rotated_files::keep_newest(std::uint32_t keep) const {

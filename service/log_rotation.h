@@ -4,6 +4,7 @@
 // files itself, log_pump.cpp where orvo writes them) share these.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +21,15 @@ struct rotation_rules {
     std::optional<std::uint32_t> max_files; // rotated files kept of each log; none: all
 
     bool rotates() const { return max_size.has_value() || daily; }
+
+    // Whether a log of `size` bytes is due by size; `retry_size`, after a failed
+    // rotation, is the size it is tried again at.
+    bool due_by_size(std::uint64_t size, std::uint64_t retry_size) const {
+        return max_size && size >= std::max(*max_size, retry_size);
+    }
+    // The size to try again at once a rotation at `size` bytes failed: max_size more, so
+    // that a folder that is gone is not tried at every write.
+    std::uint64_t retry_size_after(std::uint64_t size) const { return size + max_size.value_or(0); }
 };
 
 rotation_rules rotation_rules_of(const settings_record& record);

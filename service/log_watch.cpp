@@ -89,7 +89,7 @@ bool rotate(watched_log& log, std::uint64_t size, std::int64_t now) {
     const rotation_step step = rotate_live_file(log.path, current_file(log), log.names, now);
     log.next_midnight = platform::next_local_midnight(now);
     if (step.error != 0) {
-        log.retry_size = size + watch->rules.max_size.value_or(0);
+        log.retry_size = watch->rules.retry_size_after(size);
         if (!log.failing) {
             report_not_reopened(log.path, platform::error_text(step.error));
         }
@@ -119,7 +119,7 @@ const char* rotate_due_logs(std::int64_t now) {
             continue;
         }
         const rotation_rules& rules = watch->rules;
-        const bool by_size = rules.max_size && size >= std::max(*rules.max_size, log->retry_size);
+        const bool by_size = rules.due_by_size(size, log->retry_size);
         if (rules.daily && now >= log->next_midnight && size == 0) {
             log->next_midnight = platform::next_local_midnight(now); // nothing to rotate
         }

@@ -130,21 +130,31 @@ bool report_status(std::uint32_t new_state, std::uint32_t exit_code, std::uint32
     return send_or_stop([=] { return make_status(new_state, exit_code, check_point, wait_hint); });
 }
 
+namespace {
+
+// Call with report_lock held.
+platform::service_status stopped_status(std::uint32_t exit_code, std::uint32_t specific) {
+    platform::service_status status = make_status(platform::service_stopped, exit_code, 0, 0);
+    status.service_specific_exit_code = specific;
+    return status;
+}
+
+// The current state again, with `note`. Call with report_lock held.
+platform::service_status noted_status(const char* note) {
+    platform::service_status status = make_status(0, 0, 0, 0);
+    status.note = note;
+    return status;
+}
+
+} // namespace
+
 bool report_stopped(std::uint32_t exit_code, std::uint32_t specific) {
-    return send_or_stop([=] {
-        platform::service_status status = make_status(platform::service_stopped, exit_code, 0, 0);
-        status.service_specific_exit_code = specific;
-        return status;
-    });
+    return send_or_stop([=] { return stopped_status(exit_code, specific); });
 }
 
 bool report_stopped_at_once(std::uint32_t exit_code, std::uint32_t specific) {
-    return status_handle != nullptr && make_and_send([=] {
-               platform::service_status status =
-                   make_status(platform::service_stopped, exit_code, 0, 0);
-               status.service_specific_exit_code = specific;
-               return status;
-           });
+    return status_handle != nullptr &&
+           make_and_send([=] { return stopped_status(exit_code, specific); });
 }
 
 namespace {
@@ -195,11 +205,7 @@ bool report_program_text(const std::string& text) {
 }
 
 bool report_current_state_noting(const char* note) {
-    return send_or_stop([=] {
-        platform::service_status status = make_status(0, 0, 0, 0);
-        status.note = note;
-        return status;
-    });
+    return send_or_stop([=] { return noted_status(note); });
 }
 
 bool report_running_noting(const char* note) {
@@ -209,9 +215,7 @@ bool report_running_noting(const char* note) {
             (last_note != nullptr && std::strcmp(last_note, note) == 0)) {
             return true;
         }
-        platform::service_status status = make_status(0, 0, 0, 0);
-        status.note = note;
-        if (send(status)) {
+        if (send(noted_status(note))) {
             return true;
         }
     }

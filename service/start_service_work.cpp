@@ -24,6 +24,13 @@ start_outcome failed(std::uint32_t exit_code) {
     return {start_state::failed, failed_start_code(exit_code)};
 }
 
+// Says why `what` failed, in the words of `error`, the code the failed call left (taken
+// before `what` is composed); the exit code of the start, `fallback` where it is none.
+std::uint32_t start_failure(std::uint32_t error, const std::string& what, std::uint32_t fallback) {
+    write_host_failure(what, error);
+    return platform::service_exit_code_for(error, fallback);
+}
+
 // A log that cannot be opened fails the start: everything the program would write there
 // would be lost unseen. The reason goes where the service manager looks, since the stderr
 // log is the one thing that may be missing. An empty path names no log: that stream's
@@ -39,8 +46,7 @@ bool open_log(const std::string& path, platform::file_handle shared, platform::f
         return true;
     }
     const std::uint32_t error = platform::last_error();
-    write_host_failure("open log file \"" + path + "\"", error);
-    exit_code = platform::service_exit_code_for(error, exit_log_not_opened);
+    exit_code = start_failure(error, "open log file \"" + path + "\"", exit_log_not_opened);
     return false;
 }
 
@@ -51,8 +57,8 @@ bool install(platform::standard_stream stream, platform::file_handle log, const 
         return true;
     }
     const std::uint32_t error = platform::last_error();
-    write_host_failure("capture the output for log file \"" + path + "\"", error);
-    exit_code = platform::service_exit_code_for(error, exit_start_failed);
+    exit_code =
+        start_failure(error, "capture the output for log file \"" + path + "\"", exit_start_failed);
     return false;
 }
 
@@ -83,8 +89,7 @@ bool redirect_standard_handles(std::uint32_t& exit_code) {
     }
     if (!start_log_rotation(rules)) {
         const std::uint32_t failure = platform::last_error();
-        write_host_failure("start the rotation of the logs", failure);
-        exit_code = platform::service_exit_code_for(failure, exit_start_failed);
+        exit_code = start_failure(failure, "start the rotation of the logs", exit_start_failed);
         return false;
     }
     return true;

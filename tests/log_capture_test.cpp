@@ -23,20 +23,8 @@ using orvo_test::read_file;
 using orvo_test::temp_dir;
 using orvo_test::write_file;
 
-platform::local_time at(int year, int month, int day, int hour, int minute, int second, int ms) {
-    platform::local_time time;
-    time.year = year;
-    time.month = month;
-    time.day = day;
-    time.hour = hour;
-    time.minute = minute;
-    time.second = second;
-    time.millisecond = ms;
-    return time;
-}
-
 TEST(RotatedNames, StemThenLocalTimeThenExtension) {
-    const platform::local_time moment = at(2024, 1, 31, 23, 59, 59, 42);
+    const platform::local_time moment{2024, 1, 31, 23, 59, 59, 42};
     // clang-format off
     const struct { const char* live; const char* rotated; } rows[] = {
         {"app.log",     "app.20240131-235959.042.log"},
@@ -107,18 +95,11 @@ class CapturedLog : public ::testing::Test {
 
     // The rotated files by name, then the live file.
     std::vector<std::string> files() const {
-        std::vector<std::string> found =
-            orvo_test::rotated_files_of(dir.path().string(), "out.log");
-        found.push_back(live);
-        return found;
+        return orvo_test::log_files_of(dir.path().string(), "out.log");
     }
 
     std::string everything() const {
-        std::string all;
-        for (const std::string& file : files()) {
-            all += read_file(file);
-        }
-        return all;
+        return orvo_test::text_of_log(dir.path().string(), "out.log");
     }
 
     temp_dir dir;

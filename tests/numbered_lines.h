@@ -50,6 +50,19 @@ struct numbered_lines {
         EXPECT_EQ(unended, std::vector<std::string>{}) << "a line split between two files";
     }
 
+    // Every writer's numbers count on by one from wherever they begin (the oldest files
+    // deleted): nothing lost, doubled or out of order since; with `last`, each ends there.
+    void expect_counted_on(long last = -1) const {
+        for (const auto& [writer, counted] : numbers) {
+            if (last >= 0) {
+                EXPECT_EQ(counted.back(), last) << writer;
+            }
+            for (std::size_t i = 1; i < counted.size(); ++i) {
+                ASSERT_EQ(counted[i], counted[i - 1] + 1) << writer;
+            }
+        }
+    }
+
   private:
     void take(const std::string& line) {
         const bool stream = line.rfind("out ", 0) == 0 || line.rfind("err ", 0) == 0;

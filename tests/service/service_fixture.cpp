@@ -88,4 +88,11 @@ void expect_report(const report& got, long state, long controls, long exit_code,
     EXPECT_TRUE(got.has("STATUS"));
 }
 
+void expect_note(notify_listener& listener, const std::string& note) {
+    const std::optional<report> noted = listener.next();
+    ASSERT_TRUE(noted) << "no report saying: " << note;
+    expect_report(*noted, 4, 7, 0, 0, 0);
+    EXPECT_EQ(noted->fields.at("STATUS"), "Running, " + note);
+}
+
 } // namespace orvo_test

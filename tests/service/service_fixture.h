@@ -65,4 +65,7 @@ std::vector<std::string> placed(std::vector<std::string> lines, const std::strin
 void expect_report(const report& got, long state, long controls, long exit_code, long check_point,
                    long wait_hint);
 
+// The next report, which must say that the service runs, with this note ("logs reopened").
+void expect_note(notify_listener& listener, const std::string& note);
+
 } // namespace orvo_test

@@ -19,14 +19,6 @@ std::vector<std::string> rotated_of(const std::string& folder, const std::string
     return rotated_files_of(folder, fs::path(live).filename().string());
 }
 
-// The next report, which must say that the service runs, with this note.
-void expect_note(notify_listener& listener, const std::string& note) {
-    const std::optional<report> noted = listener.next();
-    ASSERT_TRUE(noted) << "no report saying: " << note;
-    expect_report(*noted, 4, 7, 0, 0, 0);
-    EXPECT_EQ(noted->fields.at("STATUS"), "Running, " + note);
-}
-
 // Reads each log's rotated files by name and then the live one: every writer's lines come
 // whole, once and in order, and the Probe's own lines are where they belong.
 void expect_every_line_once(const std::string& folder, const std::string& out_log,
@@ -34,11 +26,7 @@ void expect_every_line_once(const std::string& folder, const std::string& out_lo
                             const std::string& parameter) {
     for (const std::string& log : {out_log, err_log}) {
         SCOPED_TRACE(log);
-        numbered_lines lines;
-        for (const std::string& file : rotated_of(folder, log)) {
-            lines.add(read_file(file), file);
-        }
-        lines.add(read_file(log), log);
+        const numbered_lines lines = lines_of_log(folder, fs::path(log).filename().string());
         lines.expect_counted_from_zero(writers);
         const std::vector<std::string> others =
             log == out_log
@@ -86,12 +74,8 @@ TEST_F(service_rotation_writers, one_file_for_both_streams_is_rotated_as_one) {
         return rotated_of(folder.path().string(), stdout_log()).size() >= 20;
     }));
     expect_stop_on(*service, SIGTERM);
-    numbered_lines lines;
-    for (const std::string& file : rotated_of(folder.path().string(), stdout_log())) {
-        lines.add(read_file(file), file);
-    }
-    lines.add(read_file(stdout_log()), stdout_log());
-    lines.expect_counted_from_zero(4); // "out 0", "out 1", "err 0", "err 1"
+    lines_of_log(folder.path().string(), "out.log")
+        .expect_counted_from_zero(4); // "out 0", "out 1", "err 0", "err 1"
     EXPECT_FALSE(fs::exists(stderr_log()));
 }
 
@@ -132,11 +116,7 @@ TEST_F(service_rotation_writers, max_files_keeps_the_newest_and_touches_no_other
         lines.add(read_file(file), file);
     }
     lines.add(read_file(stdout_log()), stdout_log());
-    for (const auto& [writer, counted] : lines.numbers) {
-        for (std::size_t i = 1; i < counted.size(); ++i) {
-            ASSERT_EQ(counted[i], counted[i - 1] + 1) << writer;
-        }
-    }
+    lines.expect_counted_on();
     EXPECT_EQ(lines.others.back(), "shutdown hook");
 }
 
@@ -157,12 +137,7 @@ TEST_F(service_rotation_writers, a_stream_left_where_it_was_is_never_rotated_or_
     EXPECT_FALSE(fs::exists(folder / "-"));
     EXPECT_EQ(rotated_of(folder.path().string(), folder / "console.out"),
               std::vector<std::string>{});
-    numbered_lines err;
-    for (const std::string& file : rotated_of(folder.path().string(), stderr_log())) {
-        err.add(read_file(file), file);
-    }
-    err.add(read_file(stderr_log()), stderr_log());
-    err.expect_counted_from_zero(2);
+    lines_of_log(folder.path().string(), "err.log").expect_counted_from_zero(2);
 }
 
 // The time zone "ORV+HH:MM:SS" in which local midnight falls at the whole second `at`.
@@ -231,21 +206,12 @@ TEST_F(service_rotation_writers, a_log_folder_removed_and_made_again) {
     expect_stop_on(*service, SIGTERM);
     const std::string line = "error: couldn't reopen log file \"" + (folder / "logs/out.log") +
                              "\": No such file or directory; the old one stays in use.\r\n";
-    std::string errors;
-    for (const std::string& file : rotated_of(folder.path().string(), stderr_log())) {
-        errors += read_file(file);
-    }
-    errors += read_file(stderr_log());
+    const std::string errors = text_of_log(folder.path().string(), "err.log");
     const std::string::size_type first = errors.find(line);
     EXPECT_NE(first, std::string::npos);
     EXPECT_EQ(errors.find(line, first + 1), std::string::npos) << "said more than once";
     // The log goes on in the folder made again, rotated on to the end.
-    std::string output;
-    for (const std::string& file : rotated_of(folder / "logs", folder / "logs/out.log")) {
-        output += read_file(file);
-    }
-    output += read_file(folder / "logs/out.log");
-    EXPECT_NE(output.find("shutdown hook\n"), std::string::npos);
+    EXPECT_NE(text_of_log(folder / "logs", "out.log").find("shutdown hook\n"), std::string::npos);
 }
 
 // SIGUSR1 after the logs were renamed from outside reopens them, and the rotation then

@@ -983,21 +983,6 @@ TEST_F(service_wine, a_console_run_ends_with_the_services_exit_code) {
 
 // --- Logs that orvo writes itself: rotation, control 128, ends, sharing -----------------
 
-std::vector<std::string> rotated_in(const std::string& directory, const std::string& live_name) {
-    return rotated_files_of(directory, live_name);
-}
-
-// The lines of a log's rotated files by name, then of the live file.
-numbered_lines lines_of_log(const std::string& directory, const std::string& live_name) {
-    numbered_lines lines;
-    for (const std::string& file : rotated_in(directory, live_name)) {
-        lines.add(read_file(file), file);
-    }
-    const std::string live = (fs::path(directory) / live_name).string();
-    lines.add(read_file(live), live);
-    return lines;
-}
-
 // Sets the event NAME that a -Dstandin.write=event=NAME:... burst waits for, and waits
 // for the burst to have been written: the program was not held up.
 bool write_burst(const std::string& name) {
@@ -1106,12 +1091,14 @@ const rotation_case rotation_cases[] = {
 };
 // clang-format on
 
+// Files beside the log whose names only look like those of its rotated files: never touched.
+const char* const lookalikes[] = {"out-error.log", "out.old.log", "out.20240131-235959.042.log.gz"};
+
 TEST_F(log_wine, rotation_by_size_keeps_every_line_once_in_order_and_whole) {
     for (const rotation_case& row : rotation_cases) {
         SCOPED_TRACE(row.name);
         temp_dir logs;
-        for (const char* other :
-             {"out-error.log", "out.old.log", "out.20240131-235959.042.log.gz"}) {
+        for (const char* other : lookalikes) {
             write_file(logs / other, "kept\r\n");
         }
         settings_document document =
@@ -1121,31 +1108,23 @@ TEST_F(log_wine, rotation_by_size_keeps_every_line_once_in_order_and_whole) {
         registered_service service(command_line());
         ASSERT_TRUE(run(service, document));
         stop(service);
-        const std::size_t rotated = rotated_in(logs.path().string(), "out.log").size();
-        for (const char* other :
-             {"out-error.log", "out.old.log", "out.20240131-235959.042.log.gz"}) {
+        const std::size_t rotated = rotated_files_of(logs.path().string(), "out.log").size();
+        for (const char* other : lookalikes) {
             EXPECT_EQ(read_file(logs / other), "kept\r\n") << other;
         }
         if (row.lines == 0) {
             EXPECT_EQ(rotated, row.rotated);
-            EXPECT_EQ(rotated_in(logs.path().string(), "err.log").size(), row.rotated);
-            const numbered_lines lines = lines_of_log(logs.path().string(), "out.log");
-            for (const auto& [writer, counted] : lines.numbers) {
-                EXPECT_EQ(counted.back(), 999) << writer;
-                for (std::size_t i = 1; i < counted.size(); ++i) {
-                    ASSERT_EQ(counted[i], counted[i - 1] + 1) << writer;
-                }
-            }
+            EXPECT_EQ(rotated_files_of(logs.path().string(), "err.log").size(), row.rotated);
+            lines_of_log(logs.path().string(), "out.log").expect_counted_on(999);
             continue;
         }
         EXPECT_GE(rotated, row.rotated);
-        numbered_lines out = lines_of_log(logs.path().string(), "out.log");
+        const numbered_lines out = lines_of_log(logs.path().string(), "out.log");
+        out.expect_counted_from_zero(row.writers, row.lines);
         if (row.one_file) {
-            out.expect_counted_from_zero(row.writers, row.lines);
             EXPECT_FALSE(fs::exists(logs / "err.log"));
             continue;
         }
-        out.expect_counted_from_zero(row.writers, row.lines);
         EXPECT_EQ(out.others, std::vector<std::string>{"recording VM created"});
         const numbered_lines err = lines_of_log(logs.path().string(), "err.log");
         err.expect_counted_from_zero(row.writers, row.lines);
@@ -1273,15 +1252,15 @@ TEST_F(log_wine, daily_at_local_midnight) {
             continue;
         }
         const DWORD began = GetTickCount();
-        while ((rotated_in(logs.path().string(), "out.log").empty() ||
-                rotated_in(logs.path().string(), "err.log").empty()) &&
+        while ((rotated_files_of(logs.path().string(), "out.log").empty() ||
+                rotated_files_of(logs.path().string(), "err.log").empty()) &&
                GetTickCount() - began < guard_milliseconds) {
             Sleep(20);
         }
         ASSERT_TRUE(write_burst("orvo-test-burst"));
         stop(service);
-        const std::vector<std::string> out = rotated_in(logs.path().string(), "out.log");
-        const std::vector<std::string> err = rotated_in(logs.path().string(), "err.log");
+        const std::vector<std::string> out = rotated_files_of(logs.path().string(), "out.log");
+        const std::vector<std::string> err = rotated_files_of(logs.path().string(), "err.log");
         ASSERT_EQ(out.size(), 1u);
         ASSERT_EQ(err.size(), 1u);
         EXPECT_NE(out[0].find("-0000"), std::string::npos) << out[0];
