@@ -1,10 +1,10 @@
 // Standard output set aside on POSIX systems: descriptor 1 copied, then made a copy of 2.
 #include "platform/standard_output_aside.h"
 
-#include <cerrno>
-
 #include <fcntl.h>
 #include <unistd.h>
+
+#include "platform/log_files.h"
 
 namespace platform {
 
@@ -21,18 +21,8 @@ void set_standard_output_aside() {
 }
 
 bool write_set_aside_output(const std::string& text) {
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t count = write(kept_output, text.data() + written, text.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return false;
-        }
-        written += static_cast<std::size_t>(count);
-    }
-    return true;
+    std::uint32_t error = 0;
+    return write_file(kept_output, text.data(), text.size(), error) == text.size();
 }
 
 } // namespace platform

@@ -18,19 +18,11 @@ namespace platform {
 
 namespace {
 
-std::wstring wide(const std::string& text) {
-    return wide_text(text);
-}
-
-std::string narrow(const wchar_t* text) {
-    return utf8_text(text);
-}
-
 // "a\0b\0\0", as the manager takes a list of names.
 std::wstring name_list(const std::vector<std::string>& names) {
     std::wstring list;
     for (const std::string& name : names) {
-        list += wide(name);
+        list += wide_text(name);
         list += L'\0';
     }
     list += L'\0';
@@ -40,7 +32,7 @@ std::wstring name_list(const std::vector<std::string>& names) {
 std::vector<std::string> names_of(const wchar_t* list) {
     std::vector<std::string> names;
     for (const wchar_t* name = list; name != nullptr && *name != L'\0'; name += wcslen(name) + 1) {
-        names.push_back(narrow(name));
+        names.push_back(utf8_text(name));
     }
     return names;
 }
@@ -82,7 +74,7 @@ template <typename Info> const Info* as(const std::vector<BYTE>& buffer) {
 void read_optional_parts(SC_HANDLE service, service_view& view) {
     const std::vector<BYTE> description = config2(service, SERVICE_CONFIG_DESCRIPTION);
     if (const auto* info = as<SERVICE_DESCRIPTIONW>(description)) {
-        view.description = narrow(info->lpDescription);
+        view.description = utf8_text(info->lpDescription);
     }
     const std::vector<BYTE> delayed = config2(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO);
     const auto* delayed_info = as<SERVICE_DELAYED_AUTO_START_INFO>(delayed);
@@ -133,7 +125,7 @@ DWORD start_type(service_start start) {
 
 // A REG_MULTI_SZ value of the service's key, as names; none when it is not there.
 std::vector<std::string> registry_names(const std::string& name, const wchar_t* value) {
-    const std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + wide(name);
+    const std::wstring key = L"SYSTEM\\CurrentControlSet\\Services\\" + wide_text(name);
     DWORD size = 0;
     if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_MULTI_SZ, nullptr, nullptr,
                      &size) != ERROR_SUCCESS) {
@@ -169,7 +161,7 @@ const char event_source_key[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\
 
 // The event log source's registry key, below HKEY_LOCAL_MACHINE.
 std::wstring source_key() {
-    return wide(std::string(event_source_key) + event_source_name);
+    return wide_text(std::string(event_source_key) + event_source_name);
 }
 
 } // namespace
@@ -191,19 +183,19 @@ service_manager::~service_manager() {
 
 bool service_manager::exists(const std::string& name) {
     const service_handle service(
-        OpenServiceW(manager_of(handle_), wide(name).c_str(), SERVICE_QUERY_STATUS));
+        OpenServiceW(manager_of(handle_), wide_text(name).c_str(), SERVICE_QUERY_STATUS));
     return service != nullptr || GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
 }
 
 bool service_manager::create(const service_definition& definition) {
     const std::wstring dependencies = name_list(definition.dependencies);
-    const std::wstring password = wide(definition.password.value_or(std::string()));
+    const std::wstring password = wide_text(definition.password.value_or(std::string()));
     const service_handle service(CreateServiceW(
-        manager_of(handle_), wide(definition.name).c_str(), wide(definition.display_name).c_str(),
-        SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, start_type(definition.start),
-        SERVICE_ERROR_NORMAL, wide(definition.command_line).c_str(), nullptr, nullptr,
-        dependencies.c_str(), wide(definition.account).c_str(),
-        definition.password ? password.c_str() : nullptr));
+        manager_of(handle_), wide_text(definition.name).c_str(),
+        wide_text(definition.display_name).c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+        start_type(definition.start), SERVICE_ERROR_NORMAL,
+        wide_text(definition.command_line).c_str(), nullptr, nullptr, dependencies.c_str(),
+        wide_text(definition.account).c_str(), definition.password ? password.c_str() : nullptr));
     if (service == nullptr) {
         failure_ = failure_of(GetLastError());
         return false;
@@ -217,7 +209,7 @@ namespace {
 template <typename Info>
 bool change(void* manager, const std::string& name, DWORD level, Info& info,
             system_failure& failure) {
-    const service_handle service(OpenServiceW(manager_of(manager), wide(name).c_str(),
+    const service_handle service(OpenServiceW(manager_of(manager), wide_text(name).c_str(),
                                               SERVICE_CHANGE_CONFIG | SERVICE_START));
     if (service == nullptr || !ChangeServiceConfig2W(service.get(), level, &info)) {
         failure = failure_of(GetLastError());
@@ -229,17 +221,17 @@ bool change(void* manager, const std::string& name, DWORD level, Info& info,
 } // namespace
 
 bool service_manager::set_description(const std::string& name, const std::string& description) {
-    std::wstring text = wide(description);
+    std::wstring text = wide_text(description);
     SERVICE_DESCRIPTIONW info{text.data()};
     return change(handle_, name, SERVICE_CONFIG_DESCRIPTION, info, failure_);
 }
 
 bool service_manager::change_config(const std::string& name, const service_change& change) {
     const service_handle service(
-        OpenServiceW(manager_of(handle_), wide(name).c_str(), SERVICE_CHANGE_CONFIG));
+        OpenServiceW(manager_of(handle_), wide_text(name).c_str(), SERVICE_CHANGE_CONFIG));
     // Each part left out is passed as null or SERVICE_NO_CHANGE, which leaves it as it is.
     const auto text = [](const std::optional<std::string>& part) {
-        return part ? std::optional<std::wstring>(wide(*part)) : std::nullopt;
+        return part ? std::optional<std::wstring>(wide_text(*part)) : std::nullopt;
     };
     const auto pointer = [](const std::optional<std::wstring>& part) {
         return part ? part->c_str() : nullptr;
@@ -291,7 +283,7 @@ bool service_manager::set_preshutdown_timeout(const std::string& name, std::uint
 }
 
 bool service_manager::query(const std::string& name, service_view& view) {
-    const service_handle service(OpenServiceW(manager_of(handle_), wide(name).c_str(),
+    const service_handle service(OpenServiceW(manager_of(handle_), wide_text(name).c_str(),
                                               SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
     if (service == nullptr) {
         failure_ = failure_of(GetLastError());
@@ -306,9 +298,9 @@ bool service_manager::query(const std::string& name, service_view& view) {
         failure_ = failure_of(GetLastError());
         return false;
     }
-    view.display_name = narrow(info->lpDisplayName);
-    view.command_line = narrow(info->lpBinaryPathName);
-    view.account = narrow(info->lpServiceStartName);
+    view.display_name = utf8_text(info->lpDisplayName);
+    view.command_line = utf8_text(info->lpBinaryPathName);
+    view.account = utf8_text(info->lpServiceStartName);
     view.start = start_of(info->dwStartType);
     view.dependencies = names_of(info->lpDependencies);
     if (view.dependencies.empty()) {
@@ -324,8 +316,8 @@ bool service_manager::query(const std::string& name, service_view& view) {
 }
 
 bool service_manager::stop(const std::string& name, std::uint32_t limit_ms) {
-    const service_handle service(
-        OpenServiceW(manager_of(handle_), wide(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS));
+    const service_handle service(OpenServiceW(manager_of(handle_), wide_text(name).c_str(),
+                                              SERVICE_STOP | SERVICE_QUERY_STATUS));
     if (service == nullptr) {
         failure_ = failure_of(GetLastError());
         return false;
@@ -356,7 +348,8 @@ bool service_manager::stop(const std::string& name, std::uint32_t limit_ms) {
 }
 
 bool service_manager::remove(const std::string& name) {
-    const service_handle service(OpenServiceW(manager_of(handle_), wide(name).c_str(), DELETE));
+    const service_handle service(
+        OpenServiceW(manager_of(handle_), wide_text(name).c_str(), DELETE));
     if (service == nullptr || !DeleteService(service.get())) {
         failure_ = failure_of(GetLastError());
         return false;
@@ -374,7 +367,7 @@ std::vector<std::string> service_manager::other_command_lines(const std::string&
     });
     const auto* entries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSW*>(list.data());
     for (DWORD i = 0; !list.empty() && i < count; ++i) {
-        const std::string other = narrow(entries[i].lpServiceName);
+        const std::string other = utf8_text(entries[i].lpServiceName);
         service_view view;
         if (_stricmp(other.c_str(), name.c_str()) != 0 && query(other, view)) {
             lines.push_back(view.command_line);
@@ -407,7 +400,7 @@ bool register_event_source(const std::string& message_file, system_failure& fail
                                   KEY_SET_VALUE, nullptr, &key, nullptr);
     if (result == ERROR_SUCCESS) {
         const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
-        const std::wstring file = wide(message_file);
+        const std::wstring file = wide_text(message_file);
         result = RegSetValueExW(key, L"EventMessageFile", 0, REG_EXPAND_SZ,
                                 reinterpret_cast<const BYTE*>(file.c_str()),
                                 static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
@@ -432,7 +425,7 @@ std::string event_source_message_file() {
                      &size) != ERROR_SUCCESS) {
         return std::string();
     }
-    return narrow(value);
+    return utf8_text(value);
 }
 
 bool remove_event_source(system_failure& failure) {

@@ -2,9 +2,9 @@
 // error one, which the Java VM's runtime and its System.out take when they start.
 #include "platform/standard_output_aside.h"
 
-#include <algorithm>
-
 #include <windows.h>
+
+#include "platform/log_files.h"
 
 namespace platform {
 
@@ -24,17 +24,9 @@ bool write_set_aside_output(const std::string& lines) {
         text += c == '\n' ? "\r\n" : std::string(1, c);
     }
     const HANDLE output = kept_output != nullptr ? kept_output : GetStdHandle(STD_OUTPUT_HANDLE);
-    std::size_t written = 0;
-    while (written < text.size()) {
-        DWORD count = 0;
-        const DWORD wanted =
-            static_cast<DWORD>(std::min<std::size_t>(text.size() - written, 1u << 30));
-        if (!WriteFile(output, text.data() + written, wanted, &count, nullptr) || count == 0) {
-            return false;
-        }
-        written += count;
-    }
-    return true;
+    std::uint32_t error = 0;
+    return write_file(reinterpret_cast<file_handle>(output), text.data(), text.size(), error) ==
+           text.size();
 }
 
 } // namespace platform

@@ -9,10 +9,6 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-const char* access_name(platform::file_access access) {
-    return access == platform::file_access::modify ? "modify" : "read";
-}
-
 json recovery_json(const std::optional<platform::failure_actions>& recovery) {
     if (!recovery) {
         return nullptr;
@@ -69,13 +65,13 @@ bool same_recovery(const platform::failure_actions& a, const platform::failure_a
     return true;
 }
 
+bool access_covers(platform::file_access held, platform::file_access asked) {
+    return held == platform::file_access::modify || asked == platform::file_access::read;
+}
+
 bool grants_held(const std::vector<file_grant>& wanted, const std::vector<file_grant>& held) {
-    return std::all_of(wanted.begin(), wanted.end(), [&held](const file_grant& grant) {
-        return std::any_of(held.begin(), held.end(), [&grant](const file_grant& h) {
-            return same_text(h.path, grant.path) && same_text(h.account, grant.account) &&
-                   access_covers(h.access, grant.access);
-        });
-    });
+    return std::all_of(wanted.begin(), wanted.end(),
+                       [&held](const file_grant& grant) { return grant_held(held, grant); });
 }
 
 // One field: its names, whether a running service sees a change only once restarted, its
@@ -178,8 +174,15 @@ const char* start_name(platform::service_start start) {
     return names[static_cast<int>(start)];
 }
 
-bool access_covers(platform::file_access held, platform::file_access asked) {
-    return held == platform::file_access::modify || asked == platform::file_access::read;
+const char* access_name(platform::file_access access) {
+    return access == platform::file_access::modify ? "modify" : "read";
+}
+
+bool grant_held(const std::vector<file_grant>& held, const file_grant& grant) {
+    return std::any_of(held.begin(), held.end(), [&grant](const file_grant& h) {
+        return same_text(h.path, grant.path) && same_text(h.account, grant.account) &&
+               access_covers(h.access, grant.access);
+    });
 }
 
 std::vector<field_change> changed_fields(const service_fields& wanted,

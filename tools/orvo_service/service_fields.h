@@ -67,5 +67,9 @@ nlohmann::ordered_json fields_json(const service_fields& fields);
 // "auto", "delayed", "manual", "disabled", as --start takes them.
 const char* start_name(platform::service_start start);
 
-// True when the access held satisfies the access asked for: modify includes read.
-bool access_covers(platform::file_access held, platform::file_access asked);
+// "read" or "modify", as the grants are named.
+const char* access_name(platform::file_access access);
+
+// True when `held` has an entry for the path and account of `grant` whose access covers the
+// access asked for: modify includes read.
+bool grant_held(const std::vector<file_grant>& held, const file_grant& grant);

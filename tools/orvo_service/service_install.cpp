@@ -9,6 +9,7 @@
 
 #include "platform/file_access.h"
 #include "platform/file_status.h"
+#include "platform/service_control.h"
 #include "platform/service_manager.h"
 #include "tools/orvo_service/service_output.h"
 #include "tools/orvo_service/service_plan.h"
@@ -16,7 +17,6 @@
 namespace {
 
 constexpr std::uint32_t error_invalid_level = 124;
-constexpr std::uint32_t service_stopped = 1;
 
 // What one run of install or apply has done, or would do with --check.
 struct outcome {
@@ -37,18 +37,25 @@ void drop_change(outcome& result, const char* field) {
         result.changes.end());
 }
 
+// A change of `field` that was not made: no longer counted as made, and said as a warning
+// (`as_warning`), or as an error that fails the run.
+void fell_short(outcome& result, const char* field, const std::string& text, bool as_warning) {
+    drop_change(result, field);
+    if (as_warning) {
+        say_warning(text);
+    } else {
+        say_error(text);
+        result.failed = true;
+    }
+}
+
 // An optional part that the manager would not store. One this system's manager does not
 // know at all (ERROR_INVALID_LEVEL: Wine, older Windows) is a warning, as install has always
 // said it; for apply, any other refusal leaves the service not as asked.
 void refused(outcome& result, const char* field, const std::string& what,
              const platform::system_failure& failure, bool installing) {
-    drop_change(result, field);
-    if (installing || failure.code == error_invalid_level) {
-        say_warning(what + " is not set: " + failure.message);
-    } else {
-        say_error(what + " is not set: " + failure.message);
-        result.failed = true;
-    }
+    fell_short(result, field, what + " is not set: " + failure.message,
+               installing || failure.code == error_invalid_level);
 }
 
 // --- A new service: created, and every field set ---------------------------------------
@@ -106,40 +113,32 @@ void set_optional(const service_plan& plan, platform::service_manager& manager, 
     }
 }
 
-const char* access_word(platform::file_access access) {
-    return access == platform::file_access::read ? "read" : "modify";
-}
-
 // Grants `grants`, making the log folders first where they are missing. Each one that
 // fails is a warning for install, an error for apply.
 void grant_all(const service_plan& plan, const std::vector<file_grant>& grants, outcome& result,
                bool installing) {
-    const auto fail = [&](const std::string& text) {
-        drop_change(result, "grants");
-        if (installing) {
-            say_warning(text);
-        } else {
-            say_error(text);
-            result.failed = true;
-        }
-    };
     for (const file_grant& grant : grants) {
         platform::system_failure failure;
         if (grant.access == platform::file_access::modify &&
             platform::kind_of_path(grant.path) != platform::path_kind::directory) {
             if (!platform::create_folders(grant.path, failure)) {
-                fail("the log folder " + grant.path + " cannot be created: " + failure.message +
-                     "; the service cannot start until it exists");
+                fell_short(result, "grants",
+                           "the log folder " + grant.path + " cannot be created: " +
+                               failure.message + "; the service cannot start until it exists",
+                           installing);
                 continue;
             }
             say_done("created the log folder " + grant.path);
         }
         if (platform::grant_access(grant.path, plan.account.sid, grant.access, failure)) {
-            say_done("granted " + grant.account + " " + access_word(grant.access) + " access to " +
+            say_done("granted " + grant.account + " " + access_name(grant.access) + " access to " +
                      grant.path);
         } else {
-            fail(std::string("could not grant ") + grant.account + " " + access_word(grant.access) +
-                 " access to " + grant.path + ": " + failure.message + "; grant it by hand");
+            fell_short(result, "grants",
+                       "could not grant " + grant.account + " " + access_name(grant.access) +
+                           " access to " + grant.path + ": " + failure.message +
+                           "; grant it by hand",
+                       installing);
         }
     }
 }
@@ -150,15 +149,10 @@ void register_source(const service_plan& plan, outcome& result, bool installing)
         say_done("registered the event log source \"orvo\" with the messages of " + plan.program);
         return;
     }
-    drop_change(result, "event_source");
-    const std::string text = "the event log source \"orvo\" is not registered: " + failure.message +
-                             "; events of the service show without their text";
-    if (installing) {
-        say_warning(text);
-    } else {
-        say_error(text);
-        result.failed = true;
-    }
+    fell_short(result, "event_source",
+               "the event log source \"orvo\" is not registered: " + failure.message +
+                   "; events of the service show without their text",
+               installing);
 }
 
 void say_commands(const std::string& name) {
@@ -260,9 +254,7 @@ std::vector<file_grant> missing_grants(const service_fields& wanted,
                                        const service_fields& current) {
     std::vector<file_grant> missing;
     for (const file_grant& grant : wanted.grants) {
-        if (std::none_of(current.grants.begin(), current.grants.end(), [&](const file_grant& h) {
-                return same_text(h.path, grant.path) && access_covers(h.access, grant.access);
-            })) {
+        if (!grant_held(current.grants, grant)) {
             missing.push_back(grant);
         }
     }
@@ -380,7 +372,8 @@ int converge(const service_plan& plan, const install_request& request, bool chec
     if (!check) {
         change_fields(with_password, current, manager, result);
     }
-    result.restart_required = view.state != service_stopped && needs_restart(result.changes);
+    result.restart_required =
+        view.state != platform::service_stopped && needs_restart(result.changes);
     if (speaking_json()) {
         print_outcome_json(plan.name, result);
     } else {

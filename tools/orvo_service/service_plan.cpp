@@ -14,6 +14,13 @@
 
 namespace {
 
+// orvo-check's warnings about the settings file, as orvo-check shows them.
+void say_file_warnings(const service_plan& plan) {
+    std::ostringstream lines;
+    print_warnings(lines, plan.settings_path, plan.file_warnings);
+    say_warning_lines(lines.str());
+}
+
 // Reads the settings and sets this process up as the service's will be: in the working
 // directory (where relative paths lead), with the class path expanded there and the
 // environment set. A file that does not load is shown as orvo-check shows it, after the
@@ -28,10 +35,8 @@ bool load_checked(service_plan& plan, settings_record& record) {
     const process_load load = load_process_settings(plan.settings_path, record, &checker);
     plan.file_warnings = checker.warnings();
     if (load.failure) {
+        say_file_warnings(plan);
         std::ostringstream lines;
-        print_warnings(lines, plan.settings_path, plan.file_warnings);
-        say_warning_lines(lines.str());
-        lines.str("");
         print_load_failure(lines, plan.settings_path, *load.failure, record);
         lines << "orvo-service: " << plan.nothing_done
               << "; orvo-check shows the file as the service reads it\n";
@@ -154,13 +159,13 @@ void plan_fields(const install_request& request, const settings_record& record,
 }
 
 // orvo-check's warning that a log's folder does not exist is no longer true once the
-// folders are made: it goes when every log has its folder in the plan.
+// folders are made: it goes when every log has its folder in the plan, as every log with
+// an absolute path has (grants_for).
 void drop_folders_made(const settings_record& record, service_plan& plan) {
-    const std::size_t logs = log_files(record).size();
-    if (plan.log_folders.empty() || logs == 0 ||
-        std::any_of(plan.warnings.begin(), plan.warnings.end(), [](const std::string& warning) {
-            return warning.find(" is a relative path") != std::string::npos;
-        })) {
+    const std::vector<std::string> logs = log_files(record);
+    if (plan.log_folders.empty() ||
+        !std::all_of(logs.begin(), logs.end(),
+                     [](const std::string& log) { return platform::is_absolute_path(log); })) {
         return;
     }
     plan.file_warnings.erase(std::remove_if(plan.file_warnings.begin(), plan.file_warnings.end(),
@@ -181,10 +186,8 @@ bool plan_service(const install_request& request, service_plan& plan) {
     }
     plan_fields(request, record, plan);
     drop_folders_made(record, plan);
-    // orvo-check's warnings about the file come first, as orvo-check shows them.
-    std::ostringstream lines;
-    print_warnings(lines, plan.settings_path, plan.file_warnings);
-    say_warning_lines(lines.str());
+    // orvo-check's warnings about the file come first.
+    say_file_warnings(plan);
     if (!request.force && !jvm_library_loads(record, plan)) {
         return false;
     }

@@ -5,6 +5,7 @@
 
 #include "platform/file_access.h"
 #include "platform/last_error.h"
+#include "platform/service_control.h"
 #include "platform/service_manager.h"
 #include "tools/orvo_service/service_output.h"
 #include "tools/orvo_service/service_plan.h"
@@ -12,7 +13,6 @@
 namespace {
 
 constexpr std::uint32_t usual_stop_limit_ms = 30000;
-constexpr std::uint32_t service_stopped = 1;
 constexpr std::uint32_t error_service_does_not_exist = 1060;
 constexpr std::uint32_t error_service_marked_for_delete = 1072;
 
@@ -66,7 +66,7 @@ bool query_service(platform::service_manager& manager, const std::string& name,
 bool end_or_explain(platform::service_manager& manager, const std::string& name, bool kill,
                     std::uint32_t limit, const platform::system_failure stop_failure) {
     platform::service_view now;
-    if (!manager.query(name, now) || now.state == service_stopped) {
+    if (!manager.query(name, now) || now.state == platform::service_stopped) {
         return true; // it stopped after all, or is gone
     }
     const std::string process = std::to_string(now.process_id);
