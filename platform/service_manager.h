@@ -11,6 +11,10 @@
 
 namespace platform {
 
+// The code of a failure that names a service the manager does not have
+// (ERROR_SERVICE_DOES_NOT_EXIST), which the tools say in their own words.
+constexpr std::uint32_t error_service_does_not_exist = 1060;
+
 // A failed system call: its error code and the system's words for it.
 struct system_failure {
     std::uint32_t code = 0;

@@ -5,7 +5,6 @@
 namespace {
 
 constexpr std::uint32_t error_access_denied = 5;
-constexpr std::uint32_t error_service_does_not_exist = 1060;
 
 // What JSON mode gathers; one program run, one command.
 struct gathered {
@@ -120,7 +119,7 @@ bool opened(const platform::service_manager& manager) {
 }
 
 void say_unreadable(const std::string& name, const platform::system_failure& failure) {
-    say_error(failure.code == error_service_does_not_exist
+    say_error(failure.code == platform::error_service_does_not_exist
                   ? "there is no service \"" + name + "\""
                   : "the service \"" + name + "\" cannot be read: " + failure.message);
 }

@@ -13,7 +13,6 @@
 namespace {
 
 constexpr std::uint32_t usual_stop_limit_ms = 30000;
-constexpr std::uint32_t error_service_does_not_exist = 1060;
 constexpr std::uint32_t error_service_marked_for_delete = 1072;
 
 // How long a stop may take: the stop_timeout, with the margin the preshutdown timeout has,
@@ -163,7 +162,7 @@ int remove_service(const std::string& name, bool kill) {
     // Marked for deletion by an earlier remove, it goes (or is gone) now that its process has
     // ended.
     if (!manager.remove(name) && manager.failure().code != error_service_marked_for_delete &&
-        manager.failure().code != error_service_does_not_exist) {
+        manager.failure().code != platform::error_service_does_not_exist) {
         say_error("the service cannot be deleted: " + manager.failure().message);
         return 1;
     }
